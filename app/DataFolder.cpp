@@ -1,0 +1,47 @@
+#include "app/DataFolder.h"
+
+#include "book/TextFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace DataFolder {
+
+QString Path() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/veldrano");
+}
+
+std::string File(const char* name) {
+    return QFile::encodeName(Path() + QLatin1Char('/') + QLatin1String(name)).toStdString();
+}
+
+void EnsureCreated() {
+    QString path = Path();
+    if (!QDir().mkpath(path))
+        throw veldrano::FileError("Cannot create folder \"" + path.toStdString() + "\".");
+    auto ensure = [](const char* name, int lines, unsigned mode) {
+        std::string file = File(name);
+        struct stat st {};
+        if (::stat(file.c_str(), &st) != 0 && errno == ENOENT)
+            veldrano::WriteTextLines(file, veldrano::Lines(lines), mode);
+    };
+    ensure("menu.dat", 5, 0644);
+    ensure("correo.cfg", 3, 0600); // it will hold a password
+}
+
+QString HelpPagePath() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {dir + QStringLiteral("/ayuda.htm"),
+                                     dir + QStringLiteral("/../share/veldrano/ayuda.htm")}) {
+        if (QFileInfo::exists(candidate))
+            return QFileInfo(candidate).canonicalFilePath();
+    }
+    return dir + QStringLiteral("/../share/veldrano/ayuda.htm");
+}
+
+} // namespace DataFolder

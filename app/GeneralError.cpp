@@ -1,0 +1,24 @@
+#include "app/GeneralError.h"
+
+#include "app/TextCodec.h"
+
+#include <QStringDecoder>
+
+namespace GeneralError {
+
+QString WithFullStop(const QString& text) {
+    if (!text.isEmpty() && text.back().unicode() > u'.')
+        return text + QLatin1Char('.');
+    return text;
+}
+
+QString DecodeMessage(const char* what) {
+    QByteArrayView bytes(what);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return TextCodec::ToQString(std::string(bytes.data(), static_cast<size_t>(bytes.size())));
+}
+
+} // namespace GeneralError

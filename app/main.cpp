@@ -1,0 +1,26 @@
+#include "app/Application.h"
+#include "app/DataFolder.h"
+#include "app/GeneralError.h"
+#include "app/Icons.h"
+#include "app/PlatformServices.h"
+#include "app/agenda.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KTRVO"));
+    Icons::SetUpTheme();
+
+    QtPlatformServices platform;
+    try {
+        DataFolder::EnsureCreated();
+    } catch (const std::exception& e) {
+        platform.showMessage(nullptr, QStringLiteral("KTRVO"),
+                             GeneralError::WithFullStop(GeneralError::DecodeMessage(e.what())),
+                             PlatformServices::Icon::Error);
+    }
+    auto form1 = CreateApplicationWindows(platform);
+    form1->show();
+    return app.exec();
+}

@@ -1,0 +1,39 @@
+#include "book/BookFile.h"
+
+namespace veldrano {
+
+BookContents ParseBook(const Lines& lines) {
+    const size_t count = lines.size();
+    if (count < static_cast<size_t>(kBookHeaderLines))
+        throw BookFormatError("missing column options");
+    // The loader reads (count - 13) / 11 + 1 records, rounding toward zero, so a file must
+    // end on a whole record and hold at least one.
+    const long recordLines = static_cast<long>(count) - kBookHeaderLines;
+    if (recordLines < kFieldCount || recordLines % kFieldCount != 0)
+        throw BookFormatError("incomplete record");
+
+    BookContents book;
+    for (int k = 0; k < kFieldCount; ++k)
+        book.hidden[k] = lines[1 + k] != "YES";
+    const size_t records = static_cast<size_t>(recordLines / kFieldCount);
+    book.records.resize(records);
+    for (size_t r = 0; r < records; ++r)
+        for (int f = 0; f < kFieldCount; ++f)
+            book.records[r][f] = lines[kBookHeaderLines + r * kFieldCount + f];
+    return book;
+}
+
+Lines BookToLines(const std::array<int, kFieldCount>& columnaOculta,
+                  const std::vector<ContactRecord>& records) {
+    Lines lines;
+    lines.reserve(kBookHeaderLines + records.size() * kFieldCount);
+    lines.emplace_back("[OPCIONES]");
+    for (int k = 0; k < kFieldCount; ++k)
+        lines.emplace_back(columnaOculta[k] == -1 ? "NO" : "YES");
+    for (const auto& record : records)
+        for (const auto& field : record)
+            lines.push_back(field);
+    return lines;
+}
+
+} // namespace veldrano

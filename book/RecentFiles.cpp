@@ -1,0 +1,15 @@
+#include "book/RecentFiles.h"
+
+namespace veldrano {
+
+Lines RotateRecent(const Lines& old, const std::string& archivoActual, bool archivoNuevo) {
+    Lines result(old.begin(), old.begin() + kRecentCount);
+    if (archivoNuevo)
+        return result;
+    result[0] = archivoActual;
+    for (int line = 1, p = 0; line < kRecentCount; ++line, ++p)
+        result[line] = old[p] == archivoActual ? std::string() : old[p];
+    return result;
+}
+
+} // namespace veldrano

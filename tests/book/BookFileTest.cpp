@@ -1,0 +1,110 @@
+#include "book/BookFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace veldrano;
+
+namespace {
+
+Lines Options(const char* value = "YES") {
+    Lines l{"[OPCIONES]"};
+    for (int k = 0; k < kFieldCount; ++k)
+        l.emplace_back(value);
+    return l;
+}
+
+Lines WithRecordLines(Lines l, int count) {
+    for (int i = 0; i < count; ++i)
+        l.push_back("campo" + std::to_string(i));
+    return l;
+}
+
+// The two-record example book: Ana Ruiz and Luis Gil, column Fax hidden.
+std::string ExampleFile() {
+    std::string s = "[OPCIONES]\r\n";
+    for (int k = 1; k <= 11; ++k)
+        s += k == 7 ? "NO\r\n" : "YES\r\n";
+    s += "Ana Ruiz\r\n\r\n555 1234\r\n";
+    for (int i = 15; i <= 22; ++i)
+        s += "\r\n";
+    s += "Luis Gil\r\n\r\n\r\n\r\n\r\n600 000 000\r\n\r\nTaller\r\n\r\n\r\n\r\n";
+    return s;
+}
+
+} // namespace
+
+TEST(ParseBook, RecordCountMustBeWholeAndPositive) {
+    EXPECT_THROW(ParseBook(Options()), BookFormatError);                       // 12 lines
+    EXPECT_EQ(ParseBook(WithRecordLines(Options(), 11)).records.size(), 1u);   // 23
+    EXPECT_THROW(ParseBook(WithRecordLines(Options(), 12)), BookFormatError);  // 24
+    EXPECT_THROW(ParseBook(WithRecordLines(Options(), 21)), BookFormatError);  // 33
+    EXPECT_EQ(ParseBook(WithRecordLines(Options(), 22)).records.size(), 2u);   // 34
+    EXPECT_THROW(ParseBook(Lines{"[OPCIONES]", "YES"}), BookFormatError);
+    EXPECT_THROW(ParseBook(Lines{}), BookFormatError);
+}
+
+TEST(ParseBook, OnlyExactYesShowsAColumnAndLineZeroIsNeverRead) {
+    Lines l = WithRecordLines(Options(), 11);
+    l[0] = "";
+    l[1] = "yes";
+    l[2] = "Yes";
+    l[3] = "";
+    l[4] = "YES ";
+    BookContents book = ParseBook(l);
+    EXPECT_TRUE(book.hidden[0] && book.hidden[1] && book.hidden[2] && book.hidden[3]);
+    for (int k = 4; k < kFieldCount; ++k)
+        EXPECT_FALSE(book.hidden[k]) << k;
+    EXPECT_EQ(book.records[0][0], "campo0");
+    EXPECT_EQ(book.records[0][10], "campo10");
+}
+
+TEST(BookFile, TheExampleBookIsWrittenByteForByte) {
+    std::array<int, kFieldCount> columns{};
+    columns[FieldIndex(Field::fax)] = -1;
+    ContactRecord ana{}, luis{};
+    ana[0] = "Ana Ruiz";
+    ana[2] = "555 1234";
+    luis[0] = "Luis Gil";
+    luis[5] = "600 000 000";
+    luis[7] = "Taller";
+    Lines lines = BookToLines(columns, {ana, luis});
+    ASSERT_EQ(lines.size(), 34u);
+    EXPECT_EQ(JoinLines(lines), ExampleFile());
+
+    BookContents back = ParseBook(SplitLines(ExampleFile()));
+    EXPECT_TRUE(back.hidden[FieldIndex(Field::fax)]);
+    ASSERT_EQ(back.records.size(), 2u);
+    EXPECT_EQ(back.records[0], ana);
+    EXPECT_EQ(back.records[1], luis);
+}
+
+TEST(BookFile, LfAndCrLineEndsLoadLikeCrLf) {
+    std::string crlf = ExampleFile();
+    std::string lf, cr;
+    for (size_t i = 0; i < crlf.size(); ++i) {
+        if (crlf[i] == '\r')
+            continue;
+        lf += crlf[i];
+        cr += crlf[i] == '\n' ? '\r' : crlf[i];
+    }
+    EXPECT_EQ(ParseBook(SplitLines(lf)).records, ParseBook(SplitLines(crlf)).records);
+    EXPECT_EQ(ParseBook(SplitLines(cr)).records, ParseBook(SplitLines(crlf)).records);
+}
+
+TEST(BookFile, EveryByteButNulCrAndLfSurvivesARoundTrip) {
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        if (b != '\r' && b != '\n')
+            all += static_cast<char>(b);
+    ContactRecord r{};
+    for (int f = 0; f < kFieldCount; ++f)
+        r[f] = all.substr(static_cast<size_t>(f) * 20, 40);
+    std::array<int, kFieldCount> columns{};
+    columns[3] = -1;
+    const std::string file = JoinLines(BookToLines(columns, {r, r}));
+    BookContents book = ParseBook(SplitLines(file));
+    std::array<int, kFieldCount> back{};
+    for (int k = 0; k < kFieldCount; ++k)
+        back[k] = book.hidden[k] ? -1 : 0;
+    EXPECT_EQ(JoinLines(BookToLines(back, book.records)), file);
+}

@@ -1,0 +1,19 @@
+#include "tests/support/app/QtApp.h"
+
+#include <QApplication>
+
+namespace veldrano::test {
+
+void EnsureQApplication() {
+    if (QApplication::instance())
+        return;
+    // QApplication keeps references to argc and argv for its whole life.
+    static int argc = 1;
+    static char name[] = "veldrano-tests";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: tear-down order against other statics at exit is not worth the risk.
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+}
+
+} // namespace veldrano::test
