@@ -7,6 +7,7 @@
 #include "app/Unit3.h"
 #include "app/Unit4.h"
 #include "app/Icons.h"
+#include "app/PrintBuffer.h"
 #include "app/TextCodec.h"
 #include "BuildInfo.h"
 #include "book/BookFile.h"
@@ -21,6 +22,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPrinter>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -67,7 +69,8 @@ void ListView::keyPressEvent(QKeyEvent* event) {
 }
 
 TForm1::TForm1(PlatformServices& services, QWidget* parent)
-    : QMainWindow(parent), platform(services) {
+    : QMainWindow(parent), platform(services), memo1(std::make_unique<TPrintBuffer>()),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VELDRANO"));
     createActions();
@@ -862,5 +865,5 @@ void TForm1::Enviaremailautor1Click() {
 }
 
 void TForm1::imprimirExecute() {
-    // Wired to the print buffer below.
+    PrintBook(this, platform, *m_printer, *memo1, model->records(), DataFolder::File("imprimir.prn"));
 }

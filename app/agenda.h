@@ -19,6 +19,8 @@ class TForm2;
 class Tform3;
 class TForm4;
 class TForm6;
+class TPrintBuffer;
+class QPrinter;
 
 // The report list. Keys that a list view would act on by itself and that belong to the
 // window's commands (copy to the system clipboard, select all) are left to the commands.
@@ -50,6 +52,7 @@ public:
     QToolBar* ToolBar1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* Mantenimiento1 = nullptr;
+    std::unique_ptr<TPrintBuffer> memo1; // the hidden print buffer
 
     // Commands.
     QAction *Nueva, *Abrir, *Guardar, *GuardarComo, *imprimir, *Salir;
@@ -146,6 +149,7 @@ private:
     void showGeneralError(const QString& text);
     QString menuDatPath() const;
 
+    std::unique_ptr<QPrinter> m_printer; // keeps the printer chosen last
     veldrano::ListColumns m_columns{};
     bool m_exitDone = false;
     bool m_removing = false;
