@@ -605,7 +605,7 @@ void TForm1::GuardarAgendaComo() {
 
 // ---------------------------------------------------------------- file commands
 
-bool TForm1::saveQuestion() {
+void TForm1::saveQuestion() {
     if (state.ArchivoNuevo) {
         if (model->rowCount() > 0 &&
             platform.askYesNo(this, U("Aviso!"), U("Desea guardar el archivo nuevo que ha usado?"),
@@ -616,7 +616,6 @@ bool TForm1::saveQuestion() {
                               PlatformServices::Icon::Question))
             GuardarAgenda();
     }
-    return true;
 }
 
 void TForm1::NuevaAgenda() {
@@ -693,17 +692,17 @@ void TForm1::GuardarRecientes() {
     }
 }
 
-bool TForm1::exitSteps() {
+void TForm1::exitSteps() {
     if (state.SinAgenda)
-        return true;
+        return;
     if (state.ArchivoNuevo) {
         if (model->rowCount() == 0)
-            return true;
+            return;
         if (platform.askYesNo(this, U("Aviso!"), U("Desea guardar el archivo nuevo que estaba usando?"),
                               PlatformServices::Icon::Question))
             GuardarAgendaComo();
         GuardarRecientes();
-        return true;
+        return;
     }
     if (state.Modificado) {
         if (platform.askYesNo(this, U("Aviso!"), U("Desea guardar los cambios realizados?"),
@@ -713,28 +712,30 @@ bool TForm1::exitSteps() {
         GuardarAgenda(); // stores the column choices of this session
     }
     GuardarRecientes();
-    return true;
 }
 
-void TForm1::SalirExecute() {
+void TForm1::leave() {
     // A failed save throws out of here: the window stays open and menu.dat is untouched.
-    if (!exitSteps())
-        return;
+    exitSteps();
     state.ListaCopia.clear();
     state.ListaTrabajo.clear();
     state.ListaRecientes.clear();
     m_exitDone = true;
+}
+
+void TForm1::SalirExecute() {
+    leave();
     close();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (m_exitDone) {
-        event->accept();
-        return;
-    }
     // The close box and Alt+F4 leave the way the Exit command does, so no change is lost.
-    event->ignore();
-    Guarded([this] { SalirExecute(); });
+    if (!m_exitDone)
+        Guarded([this] { leave(); });
+    if (m_exitDone)
+        event->accept();
+    else
+        event->ignore();
 }
 
 // ---------------------------------------------------------------- records

@@ -143,8 +143,9 @@ private:
     void bindCommand(QAction* action, void (TForm1::*handler)());
     void applyColumns();
     void deleteSelected();
-    bool exitSteps();
-    bool saveQuestion();
+    void exitSteps();
+    void leave();
+    void saveQuestion();
     void setBookCommandsEnabled(bool on);
     void showGeneralError(const QString& text);
     QString menuDatPath() const;

@@ -7,6 +7,9 @@ namespace veldrano::test {
 void EnsureQApplication() {
     if (QApplication::instance())
         return;
+    // Window tests run without a display unless the caller chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     // QApplication keeps references to argc and argv for its whole life.
     static int argc = 1;
     static char name[] = "veldrano-tests";

@@ -52,6 +52,7 @@ std::string WindowTest::writeBook(const std::string& name, const std::vector<Con
     for (int k : hidden)
         columns[k] = -1;
     const std::string p = path(name);
+    std::filesystem::create_directories(std::filesystem::path(p).parent_path());
     WriteFileBytes(p, JoinLines(BookToLines(columns, records)));
     return p;
 }
@@ -66,36 +67,48 @@ std::vector<std::string> WindowTest::names() const {
 std::vector<ContactRecord> WindowTest::rows() const { return form->model->records(); }
 
 void WindowTest::press(int key, Qt::KeyboardModifiers modifiers) {
+    // Shortcuts reach the active window only; a dialog that just closed may have left
+    // no window active.
+    for (int i = 0; i < 400 && QApplication::activeWindow() != form.get(); ++i) {
+        form->activateWindow();
+        QTest::qWait(5);
+    }
+    EXPECT_EQ(QApplication::activeWindow(), form.get());
     form->ListView1->setFocus();
     QTest::keyClick(form->ListView1, static_cast<Qt::Key>(key), modifiers);
 }
 
-void WindowTest::withModal(const std::function<void()>& act, const std::function<void(QWidget*)>& inDialog) {
+namespace {
+
+// Watches for a modal window while `act` runs (a modal window runs its own event loop, so
+// the watch keeps ticking inside it) and hands it to `onModal` once.
+bool WatchForModal(const std::function<void()>& act, const std::function<void(QWidget*)>& onModal) {
     bool opened = false;
-    QTimer::singleShot(0, [&] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal)
             return;
+        poll.stop();
         opened = true;
-        inDialog(modal);
+        onModal(modal);
         if (modal->isVisible()) // the test did not close it: do not hang
             QTimer::singleShot(0, modal, [modal] { modal->close(); });
     });
+    poll.start(5);
     act();
-    EXPECT_TRUE(opened) << "no dialog opened";
+    poll.stop();
+    return opened;
+}
+
+} // namespace
+
+void WindowTest::withModal(const std::function<void()>& act, const std::function<void(QWidget*)>& inDialog) {
+    EXPECT_TRUE(WatchForModal(act, inDialog)) << "no dialog opened";
 }
 
 void WindowTest::expectNoModal(const std::function<void()>& act) {
-    bool opened = false;
-    QTimer::singleShot(0, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            opened = true;
-            modal->close();
-        }
-    });
-    act();
-    QTest::qWait(1); // let the check run when nothing blocked
-    EXPECT_FALSE(opened) << "a dialog opened";
+    EXPECT_FALSE(WatchForModal(act, [](QWidget*) {})) << "a dialog opened";
 }
 
 void WindowTest::clickRow(int row, Qt::KeyboardModifiers modifiers) {
