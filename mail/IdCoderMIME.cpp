@@ -1,0 +1,48 @@
+#include "mail/IdCoderMIME.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "mail/IdException.h"
+
+std::string TIdEncoder::Encode(std::string_view text) {
+    std::istringstream source{std::string(text)};
+    return Encode(source);
+}
+
+TIdEncoder3to4::TIdEncoder3to4(std::string codingTable, char fillChar)
+    : codingTable_(std::move(codingTable)), fillChar_(fillChar) {}
+
+std::string TIdEncoder3to4::Encode(std::istream& source, std::size_t byteCount) {
+    if (byteCount != AllBytes && byteCount % 3 != 0)
+        throw EIdException("Uneven size in Encode.");
+    std::string out;
+    char group[3];
+    while (byteCount > 0) {
+        source.read(group, static_cast<std::streamsize>(std::min<std::size_t>(3, byteCount)));
+        const auto got = static_cast<std::size_t>(source.gcount());
+        if (got == 0)
+            break;
+        if (byteCount != AllBytes)
+            byteCount -= got;
+        const unsigned b0 = static_cast<unsigned char>(group[0]);
+        const unsigned b1 = got > 1 ? static_cast<unsigned char>(group[1]) : 0;
+        const unsigned b2 = got > 2 ? static_cast<unsigned char>(group[2]) : 0;
+        const unsigned bits = b0 << 16 | b1 << 8 | b2;
+        out += codingTable_[bits >> 18 & 0x3F];
+        out += codingTable_[bits >> 12 & 0x3F];
+        out += got > 1 ? codingTable_[bits >> 6 & 0x3F] : fillChar_;
+        out += got > 2 ? codingTable_[bits & 0x3F] : fillChar_;
+        if (got < 3)
+            break;
+    }
+    return out;
+}
+
+TIdEncoderMIME::TIdEncoderMIME()
+    : TIdEncoder3to4("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", '=') {}
+
+std::string TIdEncoderMIME::EncodeToText(std::string_view text) {
+    TIdEncoderMIME encoder;
+    return encoder.Encode(text);
+}

@@ -1,0 +1,229 @@
+// libFuzzer harness over the mail text layer: encoded words, address parsing and
+// formatting, and header folding, fed with arbitrary bytes. The first byte picks the
+// header encoding and whether the address specials apply; the rest is the text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "mail/IdCoderHeader.h"
+#include "mail/IdEMailAddress.h"
+#include "mail/IdHeaderList.h"
+
+namespace {
+
+void Require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+const THeaderEncoding Encodings[] = {
+    {TTransfer::bit8, 'Q', "ISO-8859-1"},
+    {TTransfer::bit8, 'B', "GB2312"},
+    {TTransfer::iso2022jp, 'B', "ISO-2022-JP"},
+    {TTransfer::bit8, 'q', "EUC-KR"},
+};
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string DecodeQ(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '_') {
+            out += ' ';
+        } else if (s[i] == '=') {
+            Require(i + 2 < s.size(), "short Q escape");
+            const int hi = HexValue(s[i + 1]), lo = HexValue(s[i + 2]);
+            Require(hi >= 0 && lo >= 0, "bad Q escape");
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::string DecodeB(std::string_view s) {
+    static constexpr std::string_view Alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    Require(s.size() % 4 == 0, "base64 length");
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); i += 4) {
+        unsigned bits = 0;
+        int pad = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const auto v = Alphabet.find(s[i + k]);
+            Require(v != std::string_view::npos || (s[i + k] == '=' && k >= 2), "base64 character");
+            if (s[i + k] == '=')
+                ++pad;
+            bits = bits << 6 | (v == std::string_view::npos ? 0u : static_cast<unsigned>(v));
+        }
+        Require(pad == 0 || i + 4 == s.size(), "padding before the end");
+        out += static_cast<char>(bits >> 16);
+        if (pad < 2)
+            out += static_cast<char>(bits >> 8 & 0xFF);
+        if (pad < 1)
+            out += static_cast<char>(bits & 0xFF);
+    }
+    return out;
+}
+
+// Decodes the output of EncodeHeaderWords back to the text it encoded: encoded words are
+// decoded and the blanks between two of them (the splits of one run) dropped.
+void CheckEncodedWords(std::string_view source, std::string_view out, const THeaderEncoding& e) {
+    const std::string prefix = "=?" + e.Charset + "?" + e.Letter + "?";
+    std::string decoded, pendingSpace;
+    bool lastEncoded = false;
+    std::size_t i = 0;
+    while (i < out.size()) {
+        const std::size_t start = i;
+        const bool space = IsSpace(out[i]);
+        while (i < out.size() && IsSpace(out[i]) == space)
+            ++i;
+        const std::string_view token = out.substr(start, i - start);
+        if (space) {
+            pendingSpace = token;
+            continue;
+        }
+        const bool encoded = token.starts_with(prefix);
+        if (encoded) {
+            Require(token.size() <= MaxEncodedWordLength, "encoded word longer than 75");
+            Require(token.ends_with("?="), "encoded word without suffix");
+            const auto body = token.substr(prefix.size(), token.size() - prefix.size() - 2);
+            Require(body.find('?') == std::string_view::npos, "question mark in encoded word");
+            if (lastEncoded)
+                Require(pendingSpace == "\r\n\t", "encoded words not split by CR LF TAB");
+            else
+                decoded += pendingSpace;
+            decoded += e.Letter == 'B' ? DecodeB(body) : DecodeQ(body);
+        } else {
+            decoded += pendingSpace;
+            decoded += token;
+        }
+        pendingSpace.clear();
+        lastEncoded = encoded;
+    }
+    decoded += pendingSpace;
+    Require(decoded == source, "encoded words do not decode to the text");
+}
+
+std::string Visible(std::string_view s) {
+    std::string out;
+    for (char c : s)
+        if (static_cast<unsigned char>(c) > ' ')
+            out += c;
+    return out;
+}
+
+// One header put into an empty list: lines without CR or LF, continuations that begin
+// with a blank and are not blank, nothing but blanks lost, no second header.
+void CheckPutHeader(const std::string& name, std::string_view value) {
+    TIdHeaderList headers;
+    headers.PutHeader(name, value);
+    if (value.empty()) {
+        Require(headers.Count() == 0, "empty value added a line");
+        return;
+    }
+    Require(headers.Count() >= 1 && headers[0].starts_with(name + ":"), "header line missing");
+    for (int i = 0; i < headers.Count(); ++i) {
+        const std::string& line = headers[i];
+        Require(line.find_first_of("\r\n") == std::string::npos, "bare CR or LF in a header line");
+        if (i > 0) {
+            Require(line[0] == ' ' || line[0] == '\t', "continuation without leading blank");
+            Require(line.find_first_not_of(" \t") != std::string::npos, "blank continuation line");
+        }
+        Require(line.empty() || (line.back() != ' ' && line.back() != '\t'), "trailing blank");
+    }
+    Require(Visible(headers.HeaderValue(name)) == Visible(value), "folding lost text");
+}
+
+void CheckFoldedEncodedWords(std::string_view value, const THeaderEncoding& e) {
+    TIdHeaderList headers;
+    headers.PutHeader("Subject", value);
+    const std::string prefix = "=?" + e.Charset + "?";
+    for (const std::string& line : headers) {
+        std::size_t count = 0, whole = 0;
+        for (auto p = line.find(prefix); p != std::string::npos; p = line.find(prefix, p + 1)) {
+            ++count;
+            const auto end = line.find("?=", p + prefix.size() + 2);
+            if (end != std::string::npos && line.find_first_of(" \t", p) > end)
+                ++whole;
+        }
+        Require(count == whole, "fold inside an encoded word");
+    }
+}
+
+void CheckEncoding(const std::string& text, const THeaderEncoding& e, std::string_view specials) {
+    const std::string out = EncodeHeaderWords(text, specials, e);
+    for (char c : out)
+        Require(IsSpace(c) || (c > ' ' && c < 0x7F), "unencoded byte in header text");
+    const std::string source =
+        e.Transfer == TTransfer::iso2022jp ? ShiftJisToIso2022Jp(text) : text;
+    if (source.find("=?") == std::string::npos) {
+        CheckEncodedWords(source, out, e);
+        CheckFoldedEncodedWords(out, e);
+    }
+    CheckPutHeader("Subject", out);
+}
+
+void CheckShiftJis(const std::string& text) {
+    const std::string jis = ShiftJisToIso2022Jp(text);
+    for (char c : jis)
+        Require(static_cast<unsigned char>(c) < 0x80, "eight-bit byte in ISO-2022-JP");
+    if (text.find('\x1B') != std::string::npos)
+        return; // an escape typed in the text passes through as ASCII
+    const auto lastEscape = jis.rfind('\x1B');
+    Require(lastEscape == std::string::npos || jis.compare(lastEscape, 3, "\x1B(B") == 0,
+            "ISO-2022-JP text not back in ASCII");
+}
+
+void CheckAddresses(const std::string& text, const THeaderEncoding& e) {
+    TIdEMailAddressItem item;
+    try {
+        item.SetText(text);
+    } catch (const EIdEmailParseError&) {
+    }
+    Require(item.Name.size() + item.Address.size() <= text.size(), "parse made up characters");
+    (void)item.Text();
+    CheckPutHeader("From", FormatAddressForHeader(item, e));
+
+    TIdEMailAddressList list;
+    try {
+        ParseAddressList(list, text);
+    } catch (const EIdEmailParseError&) {
+    }
+    std::size_t total = 0;
+    for (int i = 0; i < list.Count(); ++i)
+        total += list[i].Name.size() + list[i].Address.size();
+    Require(total <= text.size(), "list parse made up characters");
+    CheckPutHeader("To", FormatAddressListForHeader(list, e));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    const THeaderEncoding& encoding = Encodings[data[0] % 4];
+    const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+    CheckEncoding(text, encoding, data[0] & 4 ? AddressSpecials : "");
+    CheckShiftJis(text);
+    CheckPutHeader("X-Raw", text);
+    CheckAddresses(text, encoding);
+    return 0;
+}
