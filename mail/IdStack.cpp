@@ -1,0 +1,170 @@
+#include "mail/IdStack.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+namespace {
+
+struct ErrorText {
+    int number;
+    const char* text;
+};
+
+// The texts users see, keyed by Windows Sockets error number.
+constexpr ErrorText kErrorTexts[] = {
+    {10004, "Interrupted system call."},
+    {10009, "Bad file number."},
+    {10013, "Access denied."},
+    {10014, "Bad address."},
+    {10022, "Invalid argument."},
+    {10024, "Too many open files."},
+    {10035, "Operation would block. "},
+    {10036, "Operation now in progress."},
+    {10037, "Operation already in progress."},
+    {10038, "Socket operation on non-socket."},
+    {10039, "Destination address required."},
+    {10040, "Message too long."},
+    {10041, "Protocol wrong type for socket."},
+    {10042, "Bad protocol option."},
+    {10043, "Protocol not supported."},
+    {10044, "Socket type not supported."},
+    {10045, "Operation not supported on socket."},
+    {10046, "Protocol family not supported."},
+    {10047, "Address family not supported by protocol family."},
+    {10048, "Address already in use."},
+    {10049, "Cannot assign requested address."},
+    {10050, "Network is down."},
+    {10051, "Network is unreachable."},
+    {10052, "Net dropped connection or reset."},
+    {10053, "Software caused connection abort."},
+    {10054, "Connection reset by peer."},
+    {10055, "No buffer space available."},
+    {10056, "Socket is already connected."},
+    {10057, "Socket is not connected."},
+    {10058, "Cannot send or receive after socket is closed."},
+    {10059, "Too many references, cannot splice."},
+    {10060, "Connection timed out."},
+    {10061, "Connection refused."},
+    {10062, "Too many levels of symbolic links."},
+    {10063, "File name too long."},
+    {10064, "Host is down."},
+    {10065, "No route to host."},
+    {10066, "Directory not empty"},
+};
+
+// The four parts of a text cut at its first three dots; missing parts stay empty.
+std::array<std::string, 4> CutAtDots(const std::string& text) {
+    std::array<std::string, 4> parts;
+    std::size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t dot = text.find('.', start);
+        if (dot == std::string::npos) {
+            parts[i] = text.substr(std::min(start, text.size()));
+            start = text.size() + 1;
+            break;
+        }
+        parts[i] = text.substr(start, dot - start);
+        start = dot + 1;
+    }
+    if (start <= text.size())
+        parts[3] = text.substr(start);
+    return parts;
+}
+
+// Strict decimal integer: digits only (no sign, no blanks), within int range.
+bool ReadInteger(const std::string& s, long long& value) {
+    if (s.empty() || s.size() > 10)
+        return false;
+    long long v = 0;
+    for (const char c : s) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    value = v;
+    return v <= 2147483647LL;
+}
+
+} // namespace
+
+std::string FormatSocketError(int error, const std::string& text) {
+    return "Socket Error # " + std::to_string(error) + "\r\n" + text;
+}
+
+std::string TIdStack::SocketErrorText(int error) const {
+    for (const ErrorText& e : kErrorTexts) {
+        if (e.number == error)
+            return FormatSocketError(error, e.text);
+    }
+    return FormatSocketError(error, "");
+}
+
+bool TIdStack::IsLocalHostAlias(const std::string& host) {
+    static const std::string kLocal = "localhost";
+    return host.size() == kLocal.size() &&
+           std::equal(host.begin(), host.end(), kLocal.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+}
+
+std::string TIdStack::ResolveHostName(const std::string& host) {
+    if (IsLocalHostAlias(host))
+        return "127.0.0.1";
+    if (IsDottedQuad(host))
+        return host;
+    std::string address = WSGetHostByName(host);
+    if (address.empty())
+        CheckSocketResult(Id_SOCKET_ERROR);
+    return address;
+}
+
+bool TIdStack::IsDottedQuad(const std::string& text) {
+    for (const std::string& part : CutAtDots(text)) {
+        long long v = 0;
+        if (!ReadInteger(part, v) || v < 0 || v > 255)
+            return false;
+    }
+    return true;
+}
+
+TIdInAddr TIdStack::ParseDottedQuad(const std::string& text) {
+    TIdInAddr addr{};
+    const auto parts = CutAtDots(text);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        long long v = 0;
+        if (!ReadInteger(parts[i], v))
+            throw std::invalid_argument("'" + parts[i] + "' is not a valid integer value");
+        // A part beyond one byte would silently address another host.
+        if (v < 0 || v > 255)
+            throw std::out_of_range("'" + parts[i] + "' is not a valid address byte");
+        addr[i] = static_cast<std::uint8_t>(v);
+    }
+    return addr;
+}
+
+std::string TIdStack::FormatDottedQuad(const TIdInAddr& addr) {
+    return std::to_string(addr[0]) + "." + std::to_string(addr[1]) + "." + std::to_string(addr[2]) +
+           "." + std::to_string(addr[3]);
+}
+
+TIdStackSocketHandle TIdStack::NewSocket(int type, int protocol) {
+    const TIdStackSocketHandle s = WSSocket(Id_PF_INET, type, protocol);
+    if (s == Id_INVALID_SOCKET)
+        throw EIdInvalidSocket();
+    return s;
+}
+
+bool TIdStack::CheckSocketResult(int result, std::initializer_list<int> ignored) {
+    if (result != Id_SOCKET_ERROR)
+        return false;
+    const int error = WSGetLastError();
+    m_lastSocketError.store(error);
+    if (std::find(ignored.begin(), ignored.end(), error) != ignored.end())
+        return true;
+    RaiseSocketFailure(error);
+}
+
+void TIdStack::RaiseSocketFailure(int error) {
+    throw EIdSocketError(error, SocketErrorText(error));
+}

@@ -1,0 +1,320 @@
+#include "mail/IdStackPosix.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The failure of the last thin call made by this thread, as a Windows Sockets number.
+thread_local int tLastError = 0;
+
+int Fail(int err) {
+    tLastError = IdErrnoToWinsock(err);
+    return Id_SOCKET_ERROR;
+}
+
+sockaddr_in ToSockAddr(const TIdSockAddr& a) {
+    sockaddr_in sin{};
+    sin.sin_family = AF_INET;
+    sin.sin_port = htons(a.Port);
+    std::memcpy(&sin.sin_addr, a.Addr.data(), 4);
+    return sin;
+}
+
+TIdSockAddr FromSockAddr(const sockaddr_in& sin) {
+    TIdSockAddr a;
+    std::memcpy(a.Addr.data(), &sin.sin_addr, 4);
+    a.Port = ntohs(sin.sin_port);
+    return a;
+}
+
+int ResolverErrorToWinsock(int gaiError) {
+    switch (gaiError) {
+    case EAI_NONAME:
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY:
+#endif
+        return IdErr::HostNotFound;
+    case EAI_AGAIN:
+        return IdErr::TryAgain;
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+        return IdErr::NoData;
+#endif
+    case EAI_MEMORY:
+        return 10055;
+    case EAI_SYSTEM:
+        return IdErrnoToWinsock(errno);
+    default:
+        return IdErr::NoRecovery;
+    }
+}
+
+// Adds the sockets of one set to the poll list with the events that make them ready.
+void AddToPoll(std::vector<pollfd>& fds, const std::vector<TIdStackSocketHandle>* set,
+               short events) {
+    if (!set)
+        return;
+    if (set->size() > Id_MaxWaitSetSize)
+        throw EIdStackSetSizeExceeded();
+    for (TIdStackSocketHandle s : *set)
+        fds.push_back(pollfd{s, events, 0});
+}
+
+// Keeps in a set only the sockets whose poll entry reported one of the events.
+int KeepReady(std::vector<TIdStackSocketHandle>* set, const std::vector<pollfd>& fds,
+              std::size_t& index, short events) {
+    if (!set)
+        return 0;
+    std::vector<TIdStackSocketHandle> ready;
+    for (std::size_t i = 0; i < set->size(); ++i, ++index) {
+        if (fds[index].revents & events)
+            ready.push_back((*set)[i]);
+    }
+    *set = std::move(ready);
+    return static_cast<int>(set->size());
+}
+
+} // namespace
+
+int IdErrnoToWinsock(int err) {
+    switch (err) {
+    case 0:
+        return 0;
+    case EINTR:
+        return 10004;
+    case EBADF:
+        return 10009;
+    case EACCES:
+    case EPERM:
+        return 10013;
+    case EFAULT:
+        return 10014;
+    case EINVAL:
+        return 10022;
+    case EMFILE:
+    case ENFILE:
+        return 10024;
+    case EWOULDBLOCK:
+        return 10035;
+    case EINPROGRESS:
+        return 10036;
+    case EALREADY:
+        return 10037;
+    case ENOTSOCK:
+        return 10038;
+    case EDESTADDRREQ:
+        return 10039;
+    case EMSGSIZE:
+        return 10040;
+    case EPROTOTYPE:
+        return 10041;
+    case ENOPROTOOPT:
+        return 10042;
+    case EPROTONOSUPPORT:
+        return 10043;
+    case ESOCKTNOSUPPORT:
+        return 10044;
+    case EOPNOTSUPP:
+        return 10045;
+    case EPFNOSUPPORT:
+        return 10046;
+    case EAFNOSUPPORT:
+        return 10047;
+    case EADDRINUSE:
+        return 10048;
+    case EADDRNOTAVAIL:
+        return 10049;
+    case ENETDOWN:
+        return 10050;
+    case ENETUNREACH:
+        return 10051;
+    case ENETRESET:
+        return 10052;
+    case ECONNABORTED:
+        return 10053;
+    case ECONNRESET:
+        return 10054;
+    case ENOBUFS:
+    case ENOMEM:
+        return 10055;
+    case EISCONN:
+        return 10056;
+    case ENOTCONN:
+        return 10057;
+    case EPIPE:
+    case ESHUTDOWN:
+        return 10058;
+    case ETOOMANYREFS:
+        return 10059;
+    case ETIMEDOUT:
+        return 10060;
+    case ECONNREFUSED:
+        return 10061;
+    case ELOOP:
+        return 10062;
+    case ENAMETOOLONG:
+        return 10063;
+    case EHOSTDOWN:
+        return 10064;
+    case EHOSTUNREACH:
+        return 10065;
+    case ENOTEMPTY:
+        return 10066;
+    default:
+        return err;
+    }
+}
+
+TIdStackPosix::TIdStackPosix() = default;
+
+TIdStackSocketHandle TIdStackPosix::WSSocket(int family, int type, int protocol) {
+    // Close-on-exec: the socket belongs to this process only.
+    const int s = ::socket(family, type | SOCK_CLOEXEC, protocol);
+    return s < 0 ? Fail(errno) : s;
+}
+
+int TIdStackPosix::WSBind(TIdStackSocketHandle s, const TIdSockAddr& addr) {
+    const sockaddr_in sin = ToSockAddr(addr);
+    return ::bind(s, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) < 0 ? Fail(errno) : 0;
+}
+
+int TIdStackPosix::WSConnect(TIdStackSocketHandle s, const TIdSockAddr& addr) {
+    const sockaddr_in sin = ToSockAddr(addr);
+    return ::connect(s, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) < 0 ? Fail(errno) : 0;
+}
+
+int TIdStackPosix::WSSend(TIdStackSocketHandle s, const void* buf, int len) {
+    for (;;) {
+        // MSG_NOSIGNAL: a closed peer is an error result, never a SIGPIPE.
+        const ssize_t n = ::send(s, buf, static_cast<std::size_t>(len), MSG_NOSIGNAL);
+        if (n >= 0)
+            return static_cast<int>(n);
+        if (errno != EINTR) // a signal is not a failure of the send
+            return Fail(errno);
+    }
+}
+
+int TIdStackPosix::WSRecv(TIdStackSocketHandle s, void* buf, int len) {
+    for (;;) {
+        const ssize_t n = ::recv(s, buf, static_cast<std::size_t>(len), 0);
+        if (n >= 0)
+            return static_cast<int>(n);
+        if (errno != EINTR)
+            return Fail(errno);
+    }
+}
+
+int TIdStackPosix::WSSelect(std::vector<TIdStackSocketHandle>* read,
+                            std::vector<TIdStackSocketHandle>* write,
+                            std::vector<TIdStackSocketHandle>* except, int timeoutMs) {
+    // poll rather than select: no FD_SETSIZE limit on socket numbers.
+    std::vector<pollfd> fds;
+    AddToPoll(fds, read, POLLIN);
+    AddToPoll(fds, write, POLLOUT);
+    AddToPoll(fds, except, POLLPRI);
+    const short readReady = POLLIN | POLLHUP | POLLERR;
+    const short writeReady = POLLOUT | POLLHUP | POLLERR;
+
+    using Clock = std::chrono::steady_clock;
+    const bool unlimited = timeoutMs < 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(unlimited ? 0 : timeoutMs);
+    int n;
+    for (;;) {
+        int wait = -1;
+        if (!unlimited) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            wait = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        n = ::poll(fds.data(), fds.size(), wait);
+        if (n >= 0 || errno != EINTR)
+            break;
+    }
+    if (n < 0)
+        return Fail(errno);
+    for (const pollfd& p : fds) {
+        // A socket number that is not open is a failure, as select reports it.
+        if (p.revents & POLLNVAL)
+            return Fail(EBADF);
+    }
+    std::size_t index = 0;
+    int ready = KeepReady(read, fds, index, readReady);
+    ready += KeepReady(write, fds, index, writeReady);
+    ready += KeepReady(except, fds, index, POLLPRI);
+    return ready;
+}
+
+int TIdStackPosix::WSShutdown(TIdStackSocketHandle s, int how) {
+    return ::shutdown(s, how) < 0 ? Fail(errno) : 0;
+}
+
+int TIdStackPosix::WSCloseSocket(TIdStackSocketHandle s) {
+    return ::close(s) < 0 ? Fail(errno) : 0;
+}
+
+int TIdStackPosix::WSSetSockOpt(TIdStackSocketHandle s, int level, int name, const void* value,
+                                int len) {
+    return ::setsockopt(s, level, name, value, static_cast<socklen_t>(len)) < 0 ? Fail(errno) : 0;
+}
+
+int TIdStackPosix::WSGetSockName(TIdStackSocketHandle s, TIdSockAddr& addr) {
+    sockaddr_in sin{};
+    socklen_t len = sizeof sin;
+    if (::getsockname(s, reinterpret_cast<sockaddr*>(&sin), &len) < 0)
+        return Fail(errno);
+    addr = FromSockAddr(sin);
+    return 0;
+}
+
+int TIdStackPosix::WSGetPeerName(TIdStackSocketHandle s, TIdSockAddr& addr) {
+    sockaddr_in sin{};
+    socklen_t len = sizeof sin;
+    if (::getpeername(s, reinterpret_cast<sockaddr*>(&sin), &len) < 0)
+        return Fail(errno);
+    addr = FromSockAddr(sin);
+    return 0;
+}
+
+std::string TIdStackPosix::WSGetHostByName(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    if (rc != 0 || !result) {
+        tLastError = rc != 0 ? ResolverErrorToWinsock(rc) : IdErr::HostNotFound;
+        return {};
+    }
+    sockaddr_in sin{};
+    std::memcpy(&sin, result->ai_addr, sizeof sin);
+    ::freeaddrinfo(result);
+    return FormatDottedQuad(FromSockAddr(sin).Addr);
+}
+
+int TIdStackPosix::WSGetLastError() {
+    return tLastError;
+}
+
+void TIdStackPosix::WSSetLastError(int error) {
+    tLastError = error;
+}
+
+std::string TIdStackPosix::LocalHostName() {
+    char name[250] = {};
+    ::gethostname(name, sizeof name - 1); // the last byte stays NUL even when cut short
+    return std::string(name);
+}
+
+std::string TIdStackPosix::SocketErrorText(int error) const {
+    if (error == IdErr::HostNotFound)
+        return FormatSocketError(error, "Host not found.");
+    return TIdStack::SocketErrorText(error);
+}

@@ -1,0 +1,160 @@
+#pragma once
+#include "mail/IdBuffer.h"
+#include "mail/IdComponent.h"
+#include "mail/IdIOHandler.h"
+#include "mail/IdRFCReply.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum TIdMaxLineAction { maException, maSplit };
+
+class EIdTCPConnectionError : public EIdException {
+  public:
+    using EIdException::EIdException;
+};
+
+class EIdAlreadyConnected : public EIdTCPConnectionError {
+  public:
+    EIdAlreadyConnected() : EIdTCPConnectionError("Already connected.") {}
+};
+
+class EIdNotConnected : public EIdTCPConnectionError {
+  public:
+    EIdNotConnected() : EIdTCPConnectionError("Not Connected") {}
+};
+
+class EIdReadTimeout : public EIdTCPConnectionError {
+  public:
+    EIdReadTimeout() : EIdTCPConnectionError("Read Timeout") {}
+};
+
+class EIdReadLnMaxLineLengthExceeded : public EIdTCPConnectionError {
+  public:
+    EIdReadLnMaxLineLengthExceeded() : EIdTCPConnectionError("Max line length exceeded.") {}
+};
+
+// A line holding CR or LF would end early on the wire and let the rest pass as a second
+// command, so it is refused before anything is sent.
+class EIdUnsafeLine : public EIdTCPConnectionError {
+  public:
+    EIdUnsafeLine() : EIdTCPConnectionError("Line not sent: it contains a CR or LF character.") {}
+};
+
+using TIdReplyCodes = std::vector<std::int16_t>;
+
+// A buffered, blocking, line-oriented connection with the command/reply exchange of text
+// protocols. Time-outs are in ms: -1 = ReadTimeout, -2 = no limit; ReadTimeout 0 = no limit.
+class TIdTCPConnection : public TIdComponent {
+  public:
+    // RFC 5321 lines are far shorter; this bounds what a broken server can make us hold.
+    static constexpr int DefaultMaxLineLength = 16384;
+    // Bytes asked for in one receive.
+    static constexpr int DefaultRecvBufferSize = 32768;
+
+    TIdTCPConnection();
+    ~TIdTCPConnection() override;
+
+    // --- Handler ---
+    TIdIOHandler* IOHandler() const { return m_ioHandler; }
+    // Frees an owned current handler, then uses handler (owned when owns is set).
+    void SetIOHandler(TIdIOHandler* handler, bool owns = false);
+    bool OwnsIOHandler() const { return m_ownedHandler != nullptr; }
+
+    // --- Settings ---
+    int ReadTimeout() const { return m_readTimeout; }
+    void SetReadTimeout(int ms) { m_readTimeout = ms; }
+    int MaxLineLength() const { return m_maxLineLength; }
+    void SetMaxLineLength(int length) { m_maxLineLength = length; }
+    TIdMaxLineAction MaxLineAction() const { return m_maxLineAction; }
+    void SetMaxLineAction(TIdMaxLineAction action) { m_maxLineAction = action; }
+    int RecvBufferSize() const { return m_recvBufferSize; }
+    // At least one byte: a zero-byte receive would read as a peer close.
+    void SetRecvBufferSize(int size) { m_recvBufferSize = size < 1 ? 1 : size; }
+    int SendBufferSize() const { return m_sendBufferSize; }
+    void SetSendBufferSize(int size) { m_sendBufferSize = size; }
+
+    bool PeerClosed() const { return m_peerClosed; }
+    TIdManagedBuffer& PendingInput() { return m_pendingInput; }
+    TIdRFCReply& LastReply() { return m_lastReply; }
+    const TIdRFCReply& LastReply() const { return m_lastReply; }
+
+    std::function<void(TIdTCPConnection& sender)> OnDisconnected;
+
+    // --- Connection state ---
+    // Notices a peer close ("Disconnected." once); throws EIdConnClosedGracefully when
+    // raiseIfDisconnected and nothing is left to read (or ignoreBuffer).
+    virtual void CheckDisconnected(bool raiseIfDisconnected, bool ignoreBuffer);
+    virtual bool IsConnected();
+    // Orderly close with "Disconnecting." and "Disconnected."; never throws.
+    virtual void CloseConnection();
+    // Closes the socket without status events.
+    virtual void DropSocket();
+    // Empties the input buffer and forgets a noticed close.
+    virtual void ResetInput();
+
+    // --- Reading ---
+    // Receives one chunk: bytes added, 0 when the connection closed, -1 after a time-out
+    // when raiseOnTimeout is false. Throws EIdNotConnected, EIdReadTimeout,
+    // EIdConnClosedGracefully, EIdSocketError.
+    virtual int FillInputBuffer(bool raiseIfDisconnected, int timeout, bool raiseOnTimeout);
+    // One line without its terminator (with LF, a CR before it goes too). Returns "" once
+    // when the peer closed amid a line. Throws EIdReadLnMaxLineLengthExceeded with
+    // maException, and the errors of FillInputBuffer.
+    virtual std::string ReadLine(const std::string& terminator = "\n", int timeout = -1,
+                                 int maxLineLength = -1);
+    // The first line not blank after trimming bytes <= 32, tried up to failCount times.
+    std::string ReadNonBlankLine(int failCount);
+    // Exactly count bytes.
+    void ReadBytes(void* buffer, int count);
+    std::string ReadBytes(int count);
+
+    // --- Writing (unbuffered: every call sends at once) ---
+    virtual void WriteText(const std::string& text);
+    // text + CR LF in one send; throws EIdUnsafeLine when text holds CR or LF.
+    virtual void WriteLine(const std::string& text);
+    void WriteLines(const std::vector<std::string>& lines);
+    // Sends every byte; throws EIdNotConnected, EIdConnClosedGracefully, EIdSocketError
+    // (after 10053, 10054 or 10058 the socket is dropped first).
+    void WriteBytes(const void* buffer, std::size_t count);
+
+    // --- Commands and replies ---
+    // WriteLine(out) then ReadReply(allowed); an empty list accepts any code.
+    virtual std::int16_t SendCommand(const std::string& out, const TIdReplyCodes& allowed);
+    // code -1 accepts any reply; otherwise only code.
+    virtual std::int16_t SendCommand(const std::string& out, std::int16_t code = -1);
+    virtual std::int16_t ReadReply(const TIdReplyCodes& allowed);
+    // Reads all lines of one reply into LastReply.
+    void ReceiveReply();
+    // Returns code when allowed is empty or holds it, else RaiseReplyError.
+    virtual std::int16_t CheckReplyCode(std::int16_t code, const TIdReplyCodes& allowed);
+    // Throws EIdProtocolReplyError with LastReply's code and text.
+    [[noreturn]] virtual void RaiseReplyError();
+    // Throws E with LastReply's text and no code.
+    template <class E> [[noreturn]] void RaiseReplyErrorAs() { throw E(m_lastReply.JoinedText()); }
+
+  protected:
+    virtual void DoOnDisconnected();
+
+  private:
+    void ReadLineTo(std::string& line, const std::string& terminator, int timeout,
+                    int maxLineLength);
+    void ReadNonBlankLineTo(std::string& line, int failCount);
+
+    // Lines of the reply being read, kept between replies so their memory is reused.
+    std::vector<std::string> m_replyLines;
+
+    TIdIOHandler* m_ioHandler = nullptr;
+    std::unique_ptr<TIdIOHandler> m_ownedHandler;
+    TIdManagedBuffer m_pendingInput;
+    int m_recvBufferSize = DefaultRecvBufferSize;
+    int m_sendBufferSize = DefaultRecvBufferSize;
+    int m_maxLineLength = DefaultMaxLineLength;
+    TIdMaxLineAction m_maxLineAction = maException;
+    int m_readTimeout = 0;
+    bool m_peerClosed = false;
+    TIdRFCReply m_lastReply;
+};

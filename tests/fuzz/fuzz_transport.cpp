@@ -1,0 +1,135 @@
+// Feeds arbitrary server bytes to the reply and line readers through a socket pair. The
+// connection's receive size, line limit and over-long-line action come from the input too,
+// so the same bytes arrive in many different chunkings.
+#include "mail/IdTCPConnection.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+// Every byte is on the wire and the writer has closed, so a wait that times out is a bug.
+constexpr int kReadTimeoutMs = 2000;
+// Keeps one write within the socket pair's buffer.
+constexpr std::size_t kMaxInput = 64 * 1024;
+
+void Check(bool ok) {
+    if (!ok)
+        __builtin_trap();
+}
+
+struct Reader {
+    TIdTCPConnection& conn;
+    const std::string& input;
+    std::int64_t consumed = 0; // bytes the connection has handed out, from its work count
+
+    // The line must be the next input bytes, followed by nothing (a split piece), LF or CR LF.
+    void CheckLine(const std::string& line, std::int64_t before, int maxLen) {
+        const std::int64_t used = consumed - before;
+        const auto at = static_cast<std::size_t>(before);
+        Check(input.compare(at, line.size(), line) == 0);
+        Check(line.find('\n') == std::string::npos);
+        if (maxLen > 0)
+            Check(line.size() <= static_cast<std::size_t>(maxLen));
+        Check(used >= static_cast<std::int64_t>(line.size()));
+        // Nothing after it: a split piece, or the one empty result after a close amid a line.
+        const std::string rest =
+            input.substr(at + line.size(), static_cast<std::size_t>(used) - line.size());
+        Check(rest.empty() || rest == "\n" || rest == "\r\n");
+    }
+
+    void Step(std::uint8_t op, int maxLen) {
+        const std::int64_t before = consumed;
+        switch (op % 4) {
+        case 0: {
+            conn.ReceiveReply();
+            const TIdRFCReply& r = conn.LastReply();
+            Check(!r.Text().empty());
+            Check(r.TextCode().size() <= 4);
+            break;
+        }
+        case 1:
+            CheckLine(conn.ReadLine(), before, maxLen);
+            break;
+        case 2: {
+            const std::string line = conn.ReadNonBlankLine(3);
+            Check(line.empty() || (static_cast<unsigned char>(line.front()) > 32 &&
+                                   static_cast<unsigned char>(line.back()) > 32));
+            break;
+        }
+        case 3: {
+            const int count = 1 + op / 4 % 16;
+            const std::string bytes = conn.ReadBytes(count);
+            Check(input.compare(static_cast<std::size_t>(before), bytes.size(), bytes) == 0);
+            Check(consumed - before == count);
+            break;
+        }
+        }
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider fdp(data, size);
+    const int recvSize = fdp.ConsumeIntegralInRange<int>(1, 300);
+    static constexpr int kLimits[] = {0, 1, 3, 4, 5, 16, 64, 16384};
+    const int maxLen = kLimits[fdp.ConsumeIntegralInRange<int>(0, 7)];
+    const bool split = fdp.ConsumeBool();
+    const std::string ops = fdp.ConsumeBytesAsString(8);
+    std::string input = fdp.ConsumeRemainingBytesAsString();
+    if (input.size() > kMaxInput)
+        input.resize(kMaxInput);
+
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
+        return 0;
+    if (!input.empty() &&
+        ::write(fds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return 0;
+    }
+    ::close(fds[1]);
+
+    TIdTCPConnection conn;
+    auto* handler = new TIdIOHandlerSocket();
+    handler->OpenHandler();
+    handler->SocketHandle()->AdoptSocket(fds[0]);
+    conn.SetIOHandler(handler, true);
+    conn.SetRecvBufferSize(recvSize);
+    conn.SetMaxLineLength(maxLen);
+    conn.SetMaxLineAction(split ? maSplit : maException);
+    conn.SetReadTimeout(kReadTimeoutMs);
+
+    Reader reader{conn, input};
+    conn.OnWork = [&](TIdComponent&, TWorkMode mode, std::int64_t count) {
+        if (mode == wmRead)
+            reader.consumed = count;
+    };
+    conn.BeginWork(wmRead);
+
+    // Each step consumes input or ends with the close, so this bound is never the limit
+    // for inputs within kMaxInput, and it keeps a faulty reader from spinning forever.
+    const std::size_t maxSteps = input.size() * 2 + 8;
+    try {
+        for (std::size_t i = 0; i < maxSteps; ++i)
+            reader.Step(ops.empty() ? 0 : static_cast<std::uint8_t>(ops[i % ops.size()]), maxLen);
+        Check(false);
+    } catch (const EIdReadTimeout&) {
+        Check(false);
+    } catch (const EIdConnClosedGracefully&) {
+    } catch (const EIdNotConnected&) {
+        // A read wanting more than the bytes left after a noticed close.
+        Check(conn.PeerClosed() && conn.PendingInput().Size() > 0);
+    } catch (const EIdReadLnMaxLineLengthExceeded&) {
+        Check(!split && maxLen > 0);
+    }
+    conn.EndWork(wmRead);
+    return 0;
+}
