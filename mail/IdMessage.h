@@ -1,0 +1,239 @@
+#pragma once
+#include "mail/IdCoderHeader.h"
+#include "mail/IdCoderMIME.h"
+#include "mail/IdEMailAddress.h"
+#include "mail/IdException.h"
+#include "mail/IdHeaderList.h"
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// --- Exceptions ---------------------------------------------------------------------------
+
+class EIdMessageException : public EIdException {
+  public:
+    using EIdException::EIdException;
+};
+
+class EIdFailedToRetreiveTimeZoneInfo : public EIdException {
+  public:
+    EIdFailedToRetreiveTimeZoneInfo()
+        : EIdException("Failed attempting to retrieve time zone information.") {}
+};
+
+// --- Dates --------------------------------------------------------------------------------
+
+// Local date and time as days since 1899-12-30; the fraction is the time of day.
+using TDateTime = double;
+
+// The local date and time now, and the local date and time of a calendar moment.
+TDateTime LocalDateTimeNow();
+TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second);
+
+// "Tue, 1 Dec 2026 09:05:07 -0300": English names whatever the locale, and the offset in
+// force now (not the one of the date). Throws EIdFailedToRetreiveTimeZoneInfo.
+std::string InternetDateText(TDateTime date, bool gmt = false);
+
+// The local offset from UTC in force now, in whole minutes, negative west of UTC.
+// Throws EIdFailedToRetreiveTimeZoneInfo when the system cannot tell it.
+std::chrono::minutes LocalOffsetFromUtc();
+
+// "+hhmm" / "-hhmm"; "GMT" for a zero offset when gmt is set.
+std::string UtcOffsetText(std::chrono::minutes offset, bool gmt);
+
+// --- Message encoders ---------------------------------------------------------------------
+
+// The process-wide registry of message encoders by name, filled with "MIME" on first use.
+class TIdMessageEncoderList {
+  public:
+    using Factory = std::function<std::unique_ptr<TIdEncoder>()>;
+
+    // Adds or replaces an encoder under its name (names compare without regard to case).
+    static void RegisterEncoder(const std::string& name, Factory factory);
+    // The factory of that name, or nullptr.
+    static const Factory* FindEncoder(const std::string& name);
+
+  private:
+    static std::map<std::string, Factory>& Registry();
+};
+
+// --- Parts --------------------------------------------------------------------------------
+
+// One MIME part of a message. The program itself never adds parts.
+class TIdMessagePart {
+  public:
+    virtual ~TIdMessagePart() = default;
+    std::string ContentType;
+    TIdHeaderList ExtraHeaders;
+};
+
+// A text part: its lines go out as they are (dot-stuffed).
+class TIdText : public TIdMessagePart {
+  public:
+    std::vector<std::string> Body;
+};
+
+// An attachment: its bytes go out in the encoder the parts were made with.
+class TIdAttachment : public TIdMessagePart {
+  public:
+    std::string FileName;
+    std::string Data;
+};
+
+class TIdMessageParts {
+  public:
+    // Looks up the encoder named attachmentEncoding; throws EIdException
+    // "Message encoder not found: <name>" when there is none.
+    explicit TIdMessageParts(const std::string& attachmentEncoding);
+
+    TIdText& AddText();
+    TIdAttachment& AddAttachment();
+    void Clear();
+    int Count() const { return static_cast<int>(m_parts.size()); }
+    TIdMessagePart& operator[](int index) { return *m_parts.at(static_cast<std::size_t>(index)); }
+    const TIdMessagePart& operator[](int index) const {
+        return *m_parts.at(static_cast<std::size_t>(index));
+    }
+
+    // Refreshes the three counts below.
+    void CountParts();
+    int TextPartCount() const { return m_textPartCount; }
+    int AttachmentCount() const { return m_attachmentCount; }
+    // Attachments whose extra headers name a "Content-ID".
+    int RelatedPartCount() const { return m_relatedPartCount; }
+
+    const TIdMessageEncoderList::Factory& Encoder() const { return m_encoder; }
+
+  private:
+    std::vector<std::unique_ptr<TIdMessagePart>> m_parts;
+    TIdMessageEncoderList::Factory m_encoder;
+    int m_textPartCount = 0;
+    int m_attachmentCount = 0;
+    int m_relatedPartCount = 0;
+};
+
+// --- The message --------------------------------------------------------------------------
+
+enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
+enum TIdMessageEncoding { meMIME, meUU };
+
+// Lets the application change the header encoding the locale chose.
+using TIdInitializeIsoEvent =
+    std::function<void(TTransfer& transferHeader, char& headerEncoding, std::string& charSet)>;
+
+// The value of every "X-Library" header.
+extern const char* const IdLibraryText;
+
+class TIdMessage {
+  public:
+    TIdMessage();
+    TIdMessage(const TIdMessage&) = delete;
+    TIdMessage& operator=(const TIdMessage&) = delete;
+
+    // Back to the defaults: header fields first, then the parts and the body.
+    void ResetMessage();
+
+    // A new header block (From, Subject, To, ... Date, X-Priority, X-Library, then the
+    // extra headers). Throws EIdMessageException for UU encoding with text or related
+    // parts, EIdFailedToRetreiveTimeZoneInfo.
+    TIdHeaderList BuildHeaderLines();
+
+    TIdEMailAddressItem& From() { return m_from; }
+    const TIdEMailAddressItem& From() const { return m_from; }
+    const std::string& Subject() const { return m_subject; }
+    void SetSubject(const std::string& subject) { m_subject = subject; }
+    TIdEMailAddressList& Recipients() { return m_recipients; }
+    const TIdEMailAddressList& Recipients() const { return m_recipients; }
+    TIdEMailAddressList& CCList() { return m_ccList; }
+    const TIdEMailAddressList& CCList() const { return m_ccList; }
+    TIdEMailAddressList& BccList() { return m_bccList; }
+    const TIdEMailAddressList& BccList() const { return m_bccList; }
+    std::vector<std::string>& NewsGroups() { return m_newsGroups; }
+
+    const std::string& ContentType() const { return m_contentType; }
+    void SetContentType(const std::string& value) { m_contentType = value; }
+    const std::string& CharSet() const { return m_charSet; }
+    void SetCharSet(const std::string& value) { m_charSet = value; }
+    const std::string& ContentTransferEncoding() const { return m_contentTransferEncoding; }
+    void SetContentTransferEncoding(const std::string& value) { m_contentTransferEncoding = value; }
+    const std::string& ContentDisposition() const { return m_contentDisposition; }
+    void SetContentDisposition(const std::string& value) { m_contentDisposition = value; }
+
+    TIdEMailAddressItem& Sender() { return m_sender; }
+    TIdEMailAddressList& ReplyTo() { return m_replyTo; }
+    const std::string& Organization() const { return m_organization; }
+    void SetOrganization(const std::string& value) { m_organization = value; }
+    TIdEMailAddressItem& ReceiptRecipient() { return m_receiptRecipient; }
+    const std::string& References() const { return m_references; }
+    void SetReferences(const std::string& value) { m_references = value; }
+
+    TDateTime Date() const { return m_date; }
+    void SetDate(TDateTime date) { m_date = date; }
+    // True exactly while Date is 0; setting it true clears Date.
+    bool UseNowForDate() const { return m_date == 0; }
+    void SetUseNowForDate(bool useNow);
+
+    TIdMessagePriority Priority() const { return m_priority; }
+    void SetPriority(TIdMessagePriority priority) { m_priority = priority; }
+    TIdMessageEncoding Encoding() const { return m_encoding; }
+    // meUU also makes "UUE" the attachment encoding, meMIME makes it "MIME".
+    void SetEncoding(TIdMessageEncoding encoding);
+    const std::string& AttachmentEncoding() const { return m_attachmentEncoding; }
+
+    std::vector<std::string>& Body() { return m_body; }
+    const std::vector<std::string>& Body() const { return m_body; }
+    TIdHeaderList& MessageHeaders() { return m_messageHeaders; }
+    TIdHeaderList& ExtraHeaders() { return m_extraHeaders; }
+    TIdMessageParts& PartList() { return *m_partList; }
+
+    bool NoEncode() const { return m_noEncode; }
+    void SetNoEncode(bool value) { m_noEncode = value; }
+    bool NoDecode() const { return m_noDecode; }
+    void SetNoDecode(bool value) { m_noDecode = value; }
+
+    TIdInitializeIsoEvent OnInitializeISO;
+
+  private:
+    void ResetHeaders();
+    std::string ContentTypeToWrite() const;
+
+    TIdEMailAddressItem m_from;
+    std::string m_subject;
+    TIdEMailAddressList m_recipients;
+    TIdEMailAddressList m_ccList;
+    TIdEMailAddressList m_bccList;
+    std::vector<std::string> m_newsGroups;
+    std::string m_contentType;
+    std::string m_charSet;
+    std::string m_contentTransferEncoding;
+    std::string m_contentDisposition;
+    TIdEMailAddressItem m_sender;
+    TIdEMailAddressList m_replyTo;
+    std::string m_organization;
+    TIdEMailAddressItem m_receiptRecipient;
+    std::string m_references;
+    TDateTime m_date = 0;
+    TIdMessagePriority m_priority = mpNormal;
+    TIdMessageEncoding m_encoding = meMIME;
+    std::string m_attachmentEncoding = "MIME";
+    std::vector<std::string> m_body;
+    TIdHeaderList m_messageHeaders;
+    TIdHeaderList m_extraHeaders;
+    std::unique_ptr<TIdMessageParts> m_partList;
+    bool m_noEncode = false;
+    bool m_noDecode = false;
+};
+
+// The boundary of the multipart layout of a message with parts.
+extern const char* const IdMultipartBoundary;
+
+// The position of the first CR or LF at or after pos, or npos.
+std::size_t FindLineBreak(std::string_view text, std::size_t pos = 0);
+
+// Splits a text into lines at CR LF, a lone CR or a lone LF; a final line end adds no line.
+std::vector<std::string> SplitTextLines(const std::string& text);

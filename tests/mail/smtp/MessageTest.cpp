@@ -1,0 +1,343 @@
+#include "mail/IdMessageClient.h"
+#include "tests/mail/smtp/SmtpTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace veldrano::test;
+using Strings = std::vector<std::string>;
+
+// Sets TZ for one test and puts the old value back.
+class ZoneScope {
+  public:
+    explicit ZoneScope(const char* zone) {
+        if (const char* old = std::getenv("TZ"))
+            m_old = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~ZoneScope() {
+        if (m_old)
+            ::setenv("TZ", m_old->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+
+  private:
+    std::optional<std::string> m_old;
+};
+
+// Puts the program's locale back after a test that changes it.
+class LocaleScope {
+  public:
+    explicit LocaleScope(const char* name) : m_old(veldrano::CurrentLocale()) {
+        veldrano::SetCurrentLocale(veldrano::LocaleFromName(name));
+    }
+    ~LocaleScope() { veldrano::SetCurrentLocale(m_old); }
+
+  private:
+    veldrano::SystemLocale m_old;
+};
+
+Strings NamesOf(const TIdHeaderList& headers) {
+    Strings names;
+    for (const std::string& line : headers)
+        if (line[0] != ' ' && line[0] != '\t')
+            names.push_back(line.substr(0, line.find(':')));
+    return names;
+}
+
+// --- Header block ----------------------------------------------------------------------
+
+TEST(MessageHeaders, ProgramMessageHasFromSubjectToDatePriorityLibrary) {
+    LocaleScope locale("es_ES");
+    TIdMessage message;
+    message.From().SetText("Ana P\xe9rez <ana@example.com>");
+    message.SetSubject("Hola");
+    ParseAddressList(message.Recipients(), "luis@example.com");
+    const TIdHeaderList headers = message.BuildHeaderLines();
+    EXPECT_EQ(NamesOf(headers),
+              (Strings{"From", "Subject", "To", "Date", "X-Priority", "X-Library"}));
+    EXPECT_EQ(headers[0], "From: Ana =?ISO-8859-1?Q?P=E9rez?= <ana@example.com>");
+    EXPECT_EQ(headers[1], "Subject: Hola");
+    EXPECT_EQ(headers[2], "To: luis@example.com");
+    EXPECT_EQ(headers[4], "X-Priority: 3");
+    EXPECT_EQ(headers[5], "X-Library: VELDRANO Mail 1.0.0");
+}
+
+TEST(MessageHeaders, EmptyFieldsAreLeftOut) {
+    TIdMessage message;
+    EXPECT_EQ(NamesOf(message.BuildHeaderLines()), (Strings{"Date", "X-Priority", "X-Library"}));
+}
+
+TEST(MessageHeaders, EveryFieldInItsPlaceAfterTheCopiedLinesAndBeforeTheExtraOnes) {
+    TIdMessage message;
+    message.MessageHeaders().Add("Received: from somewhere");
+    message.MessageHeaders().Add("Subject: old value");
+    message.From().Address = "ana@example.com";
+    message.SetSubject("Nuevo");
+    message.Recipients().Add().Address = "luis@example.com";
+    message.CCList().Add().Address = "eva@example.com";
+    message.BccList().Add().Address = "oculto@example.com";
+    message.NewsGroups() = {"comp.mail", "es.charla general"};
+    message.SetContentType("text/plain");
+    message.SetCharSet("ISO-8859-1");
+    message.SetContentTransferEncoding("8bit");
+    message.Sender().Address = "jefe@example.com";
+    message.ReplyTo().Add().Address = "respuestas@example.com";
+    message.SetOrganization("Compa\xf1"
+                            "\xed"
+                            "a");
+    message.ReceiptRecipient().Address = "acuse@example.com";
+    message.SetReferences("<1@example.com>");
+    message.SetPriority(mpHighest);
+    message.ExtraHeaders().Add("X-Extra: one");
+    message.ExtraHeaders().Add("Subject: extra lines are not merged");
+    const TIdHeaderList headers = message.BuildHeaderLines();
+    EXPECT_EQ(NamesOf(headers),
+              (Strings{"Received", "Subject", "From", "To", "Cc", "Newsgroups", "Content-Type",
+                       "Content-Transfer-Encoding", "Sender", "Reply-To", "Organization",
+                       "Disposition-Notification-To", "References", "Date", "X-Priority",
+                       "X-Library", "X-Extra", "Subject"}));
+    EXPECT_EQ(headers.HeaderValue("Subject"), "Nuevo");
+    EXPECT_EQ(headers.HeaderValue("Newsgroups"), "comp.mail,\"es.charla general\"");
+    EXPECT_EQ(headers.HeaderValue("Content-Type"), "text/plain; charset=\"ISO-8859-1\"");
+    EXPECT_EQ(headers.HeaderValue("X-Priority"), "1");
+    EXPECT_EQ(headers.HeaderValue("Organization"), "=?ISO-8859-1?Q?Compa=F1=EDa?=");
+    EXPECT_EQ(headers.FindHeader("Bcc"), -1);
+}
+
+TEST(MessageHeaders, CharsetAloneAndUuEncodingWithoutMimeHeaders) {
+    TIdMessage message;
+    message.SetCharSet("UTF-8");
+    message.SetContentTransferEncoding("8bit");
+    EXPECT_EQ(message.BuildHeaderLines().HeaderValue("Content-Type"), "charset=\"UTF-8\"");
+    message.SetEncoding(meUU);
+    EXPECT_EQ(message.AttachmentEncoding(), "UUE");
+    const TIdHeaderList headers = message.BuildHeaderLines();
+    EXPECT_EQ(headers.FindHeader("Content-Type"), -1);
+    EXPECT_EQ(headers.FindHeader("Content-Transfer-Encoding"), -1);
+
+    message.PartList().AddText();
+    try {
+        message.BuildHeaderLines();
+        FAIL() << "UU with a text part accepted";
+    } catch (const EIdMessageException& e) {
+        EXPECT_STREQ(e.what(), "Invalid Encoding. UU only allows Body and Attachments");
+    }
+}
+
+TEST(MessageHeaders, PartsAreCountedAndMakeAMultipartMessage) {
+    TIdMessage message;
+    message.PartList().AddText();
+    message.PartList().AddAttachment();
+    message.PartList().AddAttachment().ExtraHeaders.PutHeader("Content-ID", "<logo>");
+    const TIdHeaderList headers = message.BuildHeaderLines();
+    EXPECT_EQ(message.PartList().TextPartCount(), 1);
+    EXPECT_EQ(message.PartList().AttachmentCount(), 2);
+    EXPECT_EQ(message.PartList().RelatedPartCount(), 1);
+    EXPECT_EQ(headers.HeaderValue("MIME-Version"), "1.0");
+    EXPECT_EQ(headers.HeaderValue("Content-Type").rfind("multipart/related; boundary=", 0), 0u);
+}
+
+TEST(MessageHeaders, UnknownEncoderNameIsRefusedWithItsName) {
+    try {
+        TIdMessageParts parts("UUE");
+        FAIL() << "missing encoder accepted";
+    } catch (const EIdException& e) {
+        EXPECT_STREQ(e.what(), "Message encoder not found: UUE");
+    }
+    EXPECT_NE(TIdMessageEncoderList::FindEncoder("mime"), nullptr);
+}
+
+TEST(MessageHeaders, InitializeIsoEventChangesTheEncodingUsed) {
+    TIdMessage message;
+    message.SetSubject("A\xf1"
+                       "adir");
+    message.OnInitializeISO = [](TTransfer&, char& letter, std::string& charset) {
+        letter = 'B';
+        charset = "windows-1252";
+    };
+    EXPECT_EQ(message.BuildHeaderLines().HeaderValue("Subject"), "=?windows-1252?B?QfFhZGly?=");
+}
+
+// Header values come from the caller; a line break in them must fold, never start a line
+// of its own that a reader would take for another header.
+TEST(MessageHeaders, LineBreaksInTextsNeverStartAHeader) {
+    TIdMessage message;
+    message.SetSubject("Hola\r\nBcc: todos@example.com");
+    message.From().Name = "Ana\r\nX-Spam: no";
+    message.From().Address = "ana@example.com\r\nBcc: otro@example.com";
+    message.SetReferences("<1@x>\nReply-To: ladron@example.com");
+    const TIdHeaderList headers = message.BuildHeaderLines();
+    for (const std::string& line : headers)
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+    EXPECT_EQ(NamesOf(headers),
+              (Strings{"From", "Subject", "References", "Date", "X-Priority", "X-Library"}));
+}
+
+TEST(MessageHeaders, UseNowForDateFollowsTheDate) {
+    TIdMessage message;
+    EXPECT_TRUE(message.UseNowForDate());
+    message.SetDate(EncodeDateTime(2026, 12, 1, 9, 5, 7));
+    EXPECT_FALSE(message.UseNowForDate());
+    EXPECT_EQ(message.BuildHeaderLines().HeaderValue("Date").substr(0, 25),
+              "Tue, 1 Dec 2026 09:05:07 ");
+    message.SetUseNowForDate(true);
+    EXPECT_EQ(message.Date(), 0);
+}
+
+// --- Dates ---------------------------------------------------------------------------------
+
+struct ZoneRow {
+    const char* name;
+    const char* tz; // POSIX form: needs no zone database
+    const char* offset;
+};
+
+class MessageDateZone : public ::testing::TestWithParam<ZoneRow> {};
+
+TEST_P(MessageDateZone, OffsetInForceNowEndsTheDate) {
+    ZoneScope zone(GetParam().tz);
+    EXPECT_EQ(UtcOffsetText(LocalOffsetFromUtc(), false), GetParam().offset);
+    EXPECT_EQ(InternetDateText(EncodeDateTime(2026, 12, 1, 9, 5, 7)),
+              std::string("Tue, 1 Dec 2026 09:05:07 ") + GetParam().offset);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, MessageDateZone,
+                         ::testing::Values(ZoneRow{"Utc", "UTC0", "+0000"},
+                                           ZoneRow{"India", "<+0530>-5:30", "+0530"},
+                                           ZoneRow{"Brazil", "<-03>3", "-0300"},
+                                           ZoneRow{"Newfoundland", "<-0330>3:30", "-0330"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MessageDate, CalendarNamesAndEdges) {
+    ZoneScope zone("UTC0");
+    EXPECT_EQ(InternetDateText(0), "Sat, 30 Dec 1899 00:00:00 +0000");
+    EXPECT_EQ(InternetDateText(EncodeDateTime(2024, 2, 29, 23, 59, 59)),
+              "Thu, 29 Feb 2024 23:59:59 +0000");
+    EXPECT_EQ(InternetDateText(EncodeDateTime(2000, 1, 2, 0, 0, 0)),
+              "Sun, 2 Jan 2000 00:00:00 +0000");
+    EXPECT_EQ(InternetDateText(EncodeDateTime(2031, 7, 14, 12, 30, 0), true),
+              "Mon, 14 Jul 2031 12:30:00 GMT");
+    EXPECT_EQ(UtcOffsetText(std::chrono::minutes(-570), true), "-0930");
+    EXPECT_EQ(UtcOffsetText(std::chrono::minutes(0), false), "+0000");
+}
+
+TEST(MessageDate, NowIsTheLocalClock) {
+    ZoneScope zone("<+0530>-5:30");
+    const std::time_t now = std::time(nullptr) + 5 * 3600 + 30 * 60;
+    std::tm shifted{};
+    gmtime_r(&now, &shifted);
+    const TDateTime expected =
+        EncodeDateTime(shifted.tm_year + 1900, shifted.tm_mon + 1, shifted.tm_mday, shifted.tm_hour,
+                       shifted.tm_min, shifted.tm_sec);
+    EXPECT_NEAR(LocalDateTimeNow(), expected, 5.0 / 86400);
+}
+
+// --- Body --------------------------------------------------------------------------------
+
+TEST(MessageBody, SplitAtEveryLineEndWithoutAFinalEmptyLine) {
+    EXPECT_EQ(SplitTextLines("a\r\nb\rc\nd"), (Strings{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitTextLines("a\r\n"), (Strings{"a"}));
+    EXPECT_EQ(SplitTextLines("a\n\n"), (Strings{"a", ""}));
+    EXPECT_EQ(SplitTextLines("\r\r\n"), (Strings{"", ""}));
+    EXPECT_EQ(SplitTextLines(""), Strings{});
+}
+
+struct ClientWriting {
+    LoopbackServer server;
+    TIdMessageClient client;
+    ClientWriting() {
+        client.SetHost(LoopbackServer::host());
+        client.SetPort(server.port());
+        client.ConnectToHost();
+    }
+};
+
+TEST(MessageBody, DotStuffingAndLineBreaksInsideLines) {
+    ClientWriting w;
+    w.server.expect("..\r\n...\r\n..a\r\nend.\r\n\r\nx\r\n..\r\nMAIL FROM:<x@y>\r\n"
+                    "..\r\nQUIT\r\n");
+    TIdMessage message;
+    message.Body() = {".", "..", ".a", "end.", "", "x\r\n.\r\nMAIL FROM:<x@y>", ".\nQUIT"};
+    w.client.WriteBodyLines(message);
+    EXPECT_TRUE(w.server.finished());
+}
+
+TEST(MessageBody, NoEncodeWritesHeadersAndBodyAsTheyAre) {
+    ClientWriting w;
+    w.server.expect("X-Own: 1\r\n\r\n.raw\r\n");
+    TIdMessage message;
+    message.SetNoEncode(true);
+    message.MessageHeaders().Add("X-Own: 1");
+    message.Body() = {".raw"};
+    w.client.TransmitMessage(message);
+    EXPECT_TRUE(w.server.finished());
+}
+
+TEST(MessageBody, HeadersOnlyStopsAfterTheEmptyLine) {
+    ClientWriting w;
+    w.server.expectLineMatching("Date: .*")
+        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n\r\n")
+        .drain(std::chrono::milliseconds(100));
+    TIdMessage message;
+    message.Body() = {"never sent"};
+    w.client.TransmitMessage(message, true);
+    EXPECT_TRUE(w.server.finished());
+    EXPECT_EQ(w.server.received().find("never sent"), std::string::npos);
+}
+
+TEST(MessageBody, WorkIsReportedAroundTheBodyAndEndsWhenAWriteFails) {
+    TIdMessageClient client; // never connected: the first write fails
+    std::vector<std::string> events;
+    client.OnStatus = [&](TIdComponent&, TIdStatus status, const std::string& text) {
+        if (status == hsStatusText)
+            events.push_back("status " + text);
+    };
+    client.OnWorkBegin = [&](TIdComponent&, TWorkMode mode, std::int64_t max) {
+        events.push_back("begin " + std::to_string(mode) + " " + std::to_string(max));
+    };
+    client.OnWorkEnd = [&](TIdComponent&, TWorkMode mode) {
+        events.push_back("end " + std::to_string(mode));
+    };
+    TIdMessage message;
+    message.Body() = {"x"};
+    EXPECT_THROW(client.TransmitBody(message), EIdException);
+    EXPECT_EQ(events, (Strings{"begin 1 0", "status Encoding text", "end 1"}));
+}
+
+TEST(MessageBody, JapaneseLocaleConvertsLinesAndStuffsWhatIsWritten) {
+    LocaleScope locale("ja_JP");
+    ClientWriting w;
+    // "日本" in Shift_JIS; a byte that cannot be converted is dropped, so the line that
+    // is written begins with "." even though the typed one did not.
+    w.server.expect("\x1b$BF|K\\\x1b(B\r\n..x\r\n..\r\n");
+    TIdMessage message;
+    message.Body() = {"\x93\xfa\x96\x7b", ".x", "\x80."};
+    w.client.TransmitBody(message);
+    EXPECT_TRUE(w.server.finished());
+}
+
+TEST(MessageBody, LargeBodiesKeepEveryLineInOrder) {
+    ClientWriting w;
+    TIdMessage message;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        message.Body().push_back((i % 7 ? "line " : ".line ") + std::to_string(i));
+        expected += (i % 7 ? "line " : "..line ") + std::to_string(i) + "\r\n";
+    }
+    w.server.expect(expected);
+    w.client.WriteBodyLines(message);
+    EXPECT_TRUE(w.server.finished());
+}
+
+} // namespace
