@@ -1,22 +1,48 @@
 #pragma once
+#include "mail/IdSMTP.h"
+
 #include <QDialog>
+#include <string>
 
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class PlatformServices;
 
-// "Enviar e-mail": writes and sends a short text message through an SMTP server.
+// "Enviar e-mail": opens and closes a session with an SMTP server on the user's command,
+// sends one short text message per "&Enviar Mensaje" through a session of its own, and
+// writes the server settings back to correo.cfg on "&Salir".
 class TForm6 : public QDialog {
     Q_OBJECT
 public:
     TForm6(QWidget* parent, PlatformServices& platform);
 
+    void FormCreate();
+    void conectarClick();
+    void desconectarClick();
+    void enviarClick();
+    void salirClick();
+    void VaciarMensaje();
+    void ModoDesconectado();
+
+    // The message text as it goes out: the user's lines joined by CR LF, a line longer than
+    // a server accepts broken at its last space before the limit (RFC 5321: 998 bytes).
+    std::string MessageText() const;
+
+    // The SMTP port is always 25; window tests point the dialog at a test server.
+    void SetPortForTesting(int port);
+
     QPushButton *conectar = nullptr, *desconectar = nullptr, *enviar = nullptr, *salir = nullptr;
     QLineEdit *servidor = nullptr, *usuario = nullptr, *contrasena = nullptr;
     QLineEdit *remitente = nullptr, *respuesta = nullptr, *destino = nullptr, *asunto = nullptr;
     QPlainTextEdit* mensaje = nullptr;
+    TIdSMTP MiSMTP;
 
 private:
+    void connectedLayout();
+    void guarded(void (TForm6::*handler)());
+    std::string text(QLineEdit* edit) const;
+
     PlatformServices& m_platform;
+    int m_port = 25;
 };
