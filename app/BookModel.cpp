@@ -160,24 +160,30 @@ void BookModel::setRecords(std::vector<ContactRecord> records) {
     m_keys.reserve(m_records.size());
     for (const auto& r : m_records)
         m_keys.push_back(keyFor(r[0]));
-    if (m_sorting) {
-        std::vector<size_t> order(m_records.size());
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
-            return m_keys[a].compare(m_keys[b]) < 0;
-        });
-        std::vector<ContactRecord> sorted;
-        std::vector<QCollatorSortKey> keys;
-        sorted.reserve(order.size());
-        keys.reserve(order.size());
-        for (size_t i : order) {
-            sorted.push_back(std::move(m_records[i]));
-            keys.push_back(m_keys[i]);
-        }
-        m_records = std::move(sorted);
-        m_keys = std::move(keys);
-    }
+    if (m_sorting)
+        reorder(nameOrder());
     endResetModel();
+}
+
+std::vector<int> BookModel::nameOrder() const {
+    std::vector<int> order(m_records.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](int a, int b) { return m_keys[a].compare(m_keys[b]) < 0; });
+    return order;
+}
+
+void BookModel::reorder(const std::vector<int>& order) {
+    std::vector<ContactRecord> records;
+    std::vector<QCollatorSortKey> keys;
+    records.reserve(order.size());
+    keys.reserve(order.size());
+    for (int i : order) {
+        records.push_back(std::move(m_records[i]));
+        keys.push_back(m_keys[i]);
+    }
+    m_records = std::move(records);
+    m_keys = std::move(keys);
 }
 
 void BookModel::clear() { setRecords({}); }
@@ -189,10 +195,7 @@ void BookModel::setSorting(bool on) {
 }
 
 void BookModel::sortAll() {
-    std::vector<int> order(m_records.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [this](int a, int b) { return m_keys[a].compare(m_keys[b]) < 0; });
+    const std::vector<int> order = nameOrder();
     if (std::is_sorted(order.begin(), order.end()))
         return;
 
@@ -200,16 +203,7 @@ void BookModel::sortAll() {
     std::vector<int> newRowOf(order.size());
     for (size_t i = 0; i < order.size(); ++i)
         newRowOf[order[i]] = static_cast<int>(i);
-    std::vector<ContactRecord> records;
-    std::vector<QCollatorSortKey> keys;
-    records.reserve(order.size());
-    keys.reserve(order.size());
-    for (int i : order) {
-        records.push_back(std::move(m_records[i]));
-        keys.push_back(m_keys[i]);
-    }
-    m_records = std::move(records);
-    m_keys = std::move(keys);
+    reorder(order);
     // The selection follows its rows.
     const QModelIndexList old = persistentIndexList();
     QModelIndexList moved;

@@ -44,6 +44,10 @@ private:
     QCollatorSortKey keyFor(const std::string& name) const;
     int insertPosition(const QCollatorSortKey& key) const;
     void sortAll();
+    // Row indices in name order; equal names keep their order.
+    std::vector<int> nameOrder() const;
+    // Puts the rows in the given order (a permutation of the row indices).
+    void reorder(const std::vector<int>& order);
 
     std::vector<veldrano::ContactRecord> m_records;
     std::vector<QCollatorSortKey> m_keys; // collation key of each row's name, same order

@@ -31,39 +31,35 @@ QString CodePageGuard::Message(const QString& character) {
 
 void CodePageGuard::checkLine() {
     auto* edit = static_cast<QLineEdit*>(parent());
-    if (m_busy)
-        return;
-    const QString text = edit->text();
-    const QString bad = TextCodec::FirstUnrepresentable(text);
-    if (bad.isEmpty()) {
-        m_lastGood = text;
-        return;
-    }
-    m_busy = true;
-    const int cursor = edit->cursorPosition();
-    edit->setText(m_lastGood);
-    edit->setCursorPosition(std::min<int>(cursor, m_lastGood.size()));
-    m_busy = false;
-    m_platform.showMessage(edit->window(), QStringLiteral("Aviso"), Message(bad),
-                           PlatformServices::Icon::Warning);
+    check(edit, edit->text(), [edit](const QString& text) {
+        const int cursor = edit->cursorPosition();
+        edit->setText(text);
+        edit->setCursorPosition(std::min<int>(cursor, text.size()));
+    });
 }
 
 void CodePageGuard::checkPlain() {
     auto* edit = static_cast<QPlainTextEdit*>(parent());
+    check(edit, edit->toPlainText(), [edit](const QString& text) {
+        const int cursor = edit->textCursor().position();
+        edit->setPlainText(text);
+        QTextCursor c = edit->textCursor();
+        c.setPosition(std::min<int>(cursor, text.size()));
+        edit->setTextCursor(c);
+    });
+}
+
+void CodePageGuard::check(QWidget* edit, const QString& text,
+                          const std::function<void(const QString&)>& restore) {
     if (m_busy)
         return;
-    const QString text = edit->toPlainText();
     const QString bad = TextCodec::FirstUnrepresentable(text);
     if (bad.isEmpty()) {
         m_lastGood = text;
         return;
     }
     m_busy = true;
-    const int cursor = edit->textCursor().position();
-    edit->setPlainText(m_lastGood);
-    QTextCursor c = edit->textCursor();
-    c.setPosition(std::min<int>(cursor, m_lastGood.size()));
-    edit->setTextCursor(c);
+    restore(m_lastGood);
     m_busy = false;
     m_platform.showMessage(edit->window(), QStringLiteral("Aviso"), Message(bad),
                            PlatformServices::Icon::Warning);

@@ -1,9 +1,11 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class QLineEdit;
 class QPlainTextEdit;
+class QWidget;
 class PlatformServices;
 
 // Keeps an edit to characters the program's code page can hold. A character that does not
@@ -22,6 +24,8 @@ private:
     CodePageGuard(QObject* edit, PlatformServices& platform);
     void checkLine();
     void checkPlain();
+    // Takes a character that does not fit out again (through `restore`) and says why.
+    void check(QWidget* edit, const QString& text, const std::function<void(const QString&)>& restore);
 
     PlatformServices& m_platform;
     QString m_lastGood;

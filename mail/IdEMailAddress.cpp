@@ -1,4 +1,5 @@
 #include "mail/IdEMailAddress.h"
+#include "mail/IdGlobal.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -42,13 +43,6 @@ std::string EscapeQuoted(std::string_view s) {
         out += c;
     }
     return out;
-}
-
-std::string UpperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
 }
 
 // The address part of an item's Text.

@@ -1,4 +1,5 @@
 #include "mail/IdMessage.h"
+#include "mail/IdGlobal.h"
 
 #include "BuildInfo.h"
 
@@ -110,15 +111,6 @@ std::map<std::string, TIdMessageEncoderList::Factory>& TIdMessageEncoderList::Re
         {"MIME", [] { return std::unique_ptr<TIdEncoder>(new TIdEncoderMIME()); }}};
     return registry;
 }
-
-namespace {
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-} // namespace
 
 void TIdMessageEncoderList::RegisterEncoder(const std::string& name, Factory factory) {
     Registry()[UpperAscii(name)] = std::move(factory);

@@ -1,17 +1,11 @@
 #include "mail/IdSMTP.h"
+#include "mail/IdGlobal.h"
 
 #include "mail/IdCoderMIME.h"
 
 #include <strings.h>
 
 namespace {
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 bool SameTextIn(const std::vector<std::string>& list, const std::string& word) {
     for (const std::string& item : list)
