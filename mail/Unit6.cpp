@@ -9,6 +9,8 @@
 #include "mail/IdBodyText.h"
 
 #include <QApplication>
+#include <QStyle>
+#include <algorithm>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -95,6 +97,26 @@ TForm6::TForm6(QWidget* parent, PlatformServices& platform) : QDialog(parent), m
     top->addWidget(cabezera);
     top->addLayout(addresses);
     top->addWidget(box);
+
+    // The edits inside the group box start where the ones below it do: the group's labels
+    // are narrower by the group's own inset.
+    const int inset = server->contentsMargins().left() + style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    auto labelWidth = [](QFormLayout* form) {
+        int width = 0;
+        for (int row = 0; row < form->rowCount(); ++row)
+            width = std::max(width, form->itemAt(row, QFormLayout::LabelRole)->sizeHint().width());
+        return width;
+    };
+    const int outer = std::max(labelWidth(addresses), labelWidth(server) + inset);
+    auto setLabelWidth = [](QFormLayout* form, int width) {
+        for (int row = 0; row < form->rowCount(); ++row) {
+            auto* label = static_cast<QLabel*>(form->itemAt(row, QFormLayout::LabelRole)->widget());
+            label->setMinimumWidth(width);
+            label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+    };
+    setLabelWidth(addresses, outer);
+    setLabelWidth(server, outer - inset);
     setFixedSize(sizeHint());
 
     connect(conectar, &QPushButton::clicked, this, [this] { guarded(&TForm6::conectarClick); });
