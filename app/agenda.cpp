@@ -98,7 +98,7 @@ void TForm1::attachDialogs(TForm2* add, Tform3* modify, TForm4* search, TForm6* 
 
 // ---------------------------------------------------------------- building the window
 
-QAction* MakeAction(QObject* owner, const char* name, const char* caption, const QKeySequence& key,
+static QAction* MakeAction(QObject* owner, const char* name, const char* caption, const QKeySequence& key,
                     const char* hint, const QIcon& icon = {}) {
     auto* a = new QAction(icon, QString::fromUtf8(caption), owner);
     a->setObjectName(QString::fromLatin1(name));
