@@ -3,6 +3,7 @@
 // waits for the sink to acknowledge them. Also 100 one-line messages, one session each.
 // Best of several runs each.
 #include "mail/IdSMTP.h"
+#include "bench/LoopbackListener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -44,16 +45,7 @@ class Sink {
     enum Mode { Smtp, RawBytes };
 
     Sink(Mode mode, std::size_t rawBytes = 0) : m_mode(mode), m_rawBytes(rawBytes) {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
-            ::listen(m_fd, 16) < 0 ||
-            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) < 0)
-            throw std::runtime_error("cannot listen");
-        m_port = ntohs(addr.sin_port);
+        m_fd = ListenOnLoopback(16, m_port);
         m_thread = std::thread([this] { Serve(); });
     }
     ~Sink() {

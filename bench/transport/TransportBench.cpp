@@ -2,6 +2,7 @@
 // the connection's ReadLine and through ReceiveReply, and compares each with a baseline
 // that only recv()s the same bytes into one buffer. Best of several runs each.
 #include "mail/IdTCPClient.h"
+#include "bench/LoopbackListener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -38,16 +39,7 @@ std::string MakePayload() {
 class Peer {
   public:
     explicit Peer(const std::string& payload) : m_payload(payload) {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
-            ::listen(m_fd, 4) < 0 ||
-            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) < 0)
-            throw std::runtime_error("cannot listen");
-        m_port = ntohs(addr.sin_port);
+        m_fd = ListenOnLoopback(4, m_port);
     }
     ~Peer() { ::close(m_fd); }
     int port() const { return m_port; }
