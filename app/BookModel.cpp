@@ -24,8 +24,8 @@ QLocale CollationLocale() {
 
 QString ColumnCaption(int field) {
     static const char* const captions[kFieldCount] = {
-        "Nombre y Apellidos", "Dirección", "Teléfono",     "Correo Electrónico",
-        "Código Postal",      "Móvil",     "Fax",          "Organización",
+        "Nombre y Apellidos", "Dirección",  "Teléfono", "Correo Electrónico",
+        "Código Postal",      "Móvil",      "Fax",      "Organización",
         "Departamento",       "Página Web", "Oficina",
     };
     return QString::fromUtf8(captions[field]);
@@ -62,10 +62,9 @@ QCollatorSortKey BookModel::keyFor(const std::string& name) const {
 
 int BookModel::insertPosition(const QCollatorSortKey& key) const {
     // After every row that does not sort after it: equal names keep their arrival order.
-    auto it = std::upper_bound(m_keys.begin(), m_keys.end(), key,
-                               [](const QCollatorSortKey& a, const QCollatorSortKey& b) {
-                                   return a.compare(b) < 0;
-                               });
+    auto it = std::upper_bound(
+        m_keys.begin(), m_keys.end(), key,
+        [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; });
     return static_cast<int>(it - m_keys.begin());
 }
 
@@ -111,16 +110,19 @@ int BookModel::setRecord(int row, const ContactRecord& record) {
         return row;
 
     // The other rows are sorted; find where this one belongs among them.
-    auto less = [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; };
+    auto less = [](const QCollatorSortKey& a, const QCollatorSortKey& b) {
+        return a.compare(b) < 0;
+    };
     const QCollatorSortKey& key = m_keys[row];
     auto before = std::upper_bound(m_keys.begin(), m_keys.begin() + row, key, less);
     int target;
     if (before != m_keys.begin() + row)
         target = static_cast<int>(before - m_keys.begin());
     else
-        target = static_cast<int>(
-                     std::upper_bound(m_keys.begin() + row + 1, m_keys.end(), key, less) -
-                     m_keys.begin()) - 1;
+        target =
+            static_cast<int>(std::upper_bound(m_keys.begin() + row + 1, m_keys.end(), key, less) -
+                             m_keys.begin()) -
+            1;
     if (target == row)
         return row;
 
@@ -186,7 +188,9 @@ void BookModel::reorder(const std::vector<int>& order) {
     m_keys = std::move(keys);
 }
 
-void BookModel::clear() { setRecords({}); }
+void BookModel::clear() {
+    setRecords({});
+}
 
 void BookModel::setSorting(bool on) {
     m_sorting = on;

@@ -11,7 +11,7 @@
 // locale's case-sensitive collation; equal names keep the order in which they came.
 class BookModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit BookModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -40,7 +40,7 @@ public:
     // Ordering on sorts the whole list at once; off leaves the rows where they are.
     void setSorting(bool on);
 
-private:
+  private:
     QCollatorSortKey keyFor(const std::string& name) const;
     int insertPosition(const QCollatorSortKey& key) const;
     void sortAll();

@@ -26,7 +26,8 @@ void CodePageGuard::Attach(QPlainTextEdit* edit, PlatformServices& platform) {
 QString CodePageGuard::Message(const QString& character) {
     return QString::fromUtf8("El carácter «%1» no se puede escribir aquí: la agenda guarda "
                              "el texto en la página de códigos %2, que no lo tiene.")
-        .arg(character, QString::fromLatin1(veldrano::CodePageName(veldrano::CurrentLocale().codePage)));
+        .arg(character,
+             QString::fromLatin1(veldrano::CodePageName(veldrano::CurrentLocale().codePage)));
 }
 
 void CodePageGuard::checkLine() {

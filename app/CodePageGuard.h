@@ -13,19 +13,20 @@ class PlatformServices;
 // is silently altered when the text is stored or sent.
 class CodePageGuard : public QObject {
     Q_OBJECT
-public:
+  public:
     static void Attach(QLineEdit* edit, PlatformServices& platform);
     static void Attach(QPlainTextEdit* edit, PlatformServices& platform);
 
     // The message shown for a character that does not fit.
     static QString Message(const QString& character);
 
-private:
+  private:
     CodePageGuard(QObject* edit, PlatformServices& platform);
     void checkLine();
     void checkPlain();
     // Takes a character that does not fit out again (through `restore`) and says why.
-    void check(QWidget* edit, const QString& text, const std::function<void(const QString&)>& restore);
+    void check(QWidget* edit, const QString& text,
+               const std::function<void(const QString&)>& restore);
 
     PlatformServices& m_platform;
     QString m_lastGood;

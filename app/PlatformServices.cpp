@@ -11,11 +11,16 @@ namespace {
 
 QMessageBox::Icon ToQt(PlatformServices::Icon icon) {
     switch (icon) {
-    case PlatformServices::Icon::Question: return QMessageBox::Question;
-    case PlatformServices::Icon::Information: return QMessageBox::Information;
-    case PlatformServices::Icon::Warning: return QMessageBox::Warning;
-    case PlatformServices::Icon::Error: return QMessageBox::Critical;
-    case PlatformServices::Icon::None: break;
+    case PlatformServices::Icon::Question:
+        return QMessageBox::Question;
+    case PlatformServices::Icon::Information:
+        return QMessageBox::Information;
+    case PlatformServices::Icon::Warning:
+        return QMessageBox::Warning;
+    case PlatformServices::Icon::Error:
+        return QMessageBox::Critical;
+    case PlatformServices::Icon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -61,4 +66,6 @@ bool QtPlatformServices::runPrintDialog(QWidget* parent, QPrinter& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-void QtPlatformServices::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtPlatformServices::openUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}

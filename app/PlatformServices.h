@@ -10,15 +10,17 @@ class QPrinter;
 // and opening a page. The program uses QtPlatformServices; window tests use a scripted one
 // that answers from a queue and records what was shown.
 class PlatformServices {
-public:
+  public:
     enum class Icon { None, Question, Information, Warning, Error };
 
     virtual ~PlatformServices() = default;
 
     // Yes/No question with Spanish buttons; true for Yes.
-    virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+    virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text,
+                          Icon icon) = 0;
     // A message with one "&Aceptar" button.
-    virtual void showMessage(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+    virtual void showMessage(QWidget* parent, const QString& title, const QString& text,
+                             Icon icon) = 0;
     // Open and save dialogs; nullopt when cancelled. `filter` is in Qt's form
     // ("Archivos Agenda (*.kbx)").
     virtual std::optional<QString> getOpenFileName(QWidget* parent, const QString& title,
@@ -33,9 +35,10 @@ public:
 
 // The real desktop.
 class QtPlatformServices : public PlatformServices {
-public:
+  public:
     bool askYesNo(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
-    void showMessage(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+    void showMessage(QWidget* parent, const QString& title, const QString& text,
+                     Icon icon) override;
     std::optional<QString> getOpenFileName(QWidget* parent, const QString& title,
                                            const QString& filter) override;
     std::optional<QString> getSaveFileName(QWidget* parent, const QString& title,

@@ -27,9 +27,9 @@ struct EditRow {
 
 // Top-to-bottom and tab order of each page; values move by field name, not by position.
 constexpr EditRow kPersonal[] = {
-    {"Nombre:", "nombre", Field::nombre},         {"Dirección:", "direccion", Field::direccion},
-    {"Código Postal:", "cp", Field::cp},          {"Teléfono:", "telefono", Field::telefono},
-    {"Móvil:", "movil", Field::movil},            {"e_mail:", "e_mail", Field::e_mail},
+    {"Nombre:", "nombre", Field::nombre}, {"Dirección:", "direccion", Field::direccion},
+    {"Código Postal:", "cp", Field::cp},  {"Teléfono:", "telefono", Field::telefono},
+    {"Móvil:", "movil", Field::movil},    {"e_mail:", "e_mail", Field::e_mail},
 };
 constexpr EditRow kNegocios[] = {
     {"Organización:", "organizacion", Field::organizacion},
@@ -130,7 +130,9 @@ void RecordDialog::clearEdits() {
         e->clear();
 }
 
-int RecordDialog::currentPage() const { return m_pages->currentIndex(); }
+int RecordDialog::currentPage() const {
+    return m_pages->currentIndex();
+}
 
 void RecordDialog::showPage(int page) {
     m_pages->setCurrentIndex(page);

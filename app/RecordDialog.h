@@ -16,7 +16,7 @@ class TForm1;
 // box closes like "&Cancelar".
 class RecordDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     RecordDialog(TForm1* form1, PlatformServices& platform, const QString& caption);
 
     // The edit of a field, by record field index.
@@ -31,13 +31,13 @@ public:
     QPushButton* BitBtn1 = nullptr; // "&Aceptar"
     QPushButton* BitBtn2 = nullptr; // "&Cancelar"
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
     TForm1* m_form1;
     PlatformServices& m_platform;
 
-private:
+  private:
     std::array<QLineEdit*, veldrano::kFieldCount> m_edits{};
     QStackedWidget* m_pages = nullptr;
     std::array<QPushButton*, 2> m_tabs{};

@@ -10,9 +10,13 @@ namespace TextCodec {
 
 namespace {
 
-const char* Name() { return veldrano::CodePageName(veldrano::CurrentLocale().codePage); }
+const char* Name() {
+    return veldrano::CodePageName(veldrano::CurrentLocale().codePage);
+}
 
-bool SingleByte() { return veldrano::CurrentLocale().codePage == 1252; }
+bool SingleByte() {
+    return veldrano::CurrentLocale().codePage == 1252;
+}
 
 // Windows-1252 byte to character, built once from the toolkit's converter: decoding is the
 // hot path of sorting and painting a large book.
@@ -54,7 +58,9 @@ std::string FromQString(const QString& text) {
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-bool Representable(const QString& text) { return FirstUnrepresentable(text).isEmpty(); }
+bool Representable(const QString& text) {
+    return FirstUnrepresentable(text).isEmpty();
+}
 
 QString FirstUnrepresentable(const QString& text) {
     if (ToQString(FromQString(text)) == text)

@@ -4,13 +4,13 @@
 // "Modificar Registro": edits the record at IndiceElegido, refilled at every opening.
 class Tform3 : public RecordDialog {
     Q_OBJECT
-public:
+  public:
     Tform3(TForm1* form1, PlatformServices& platform);
 
     void FormShow();
     void BitBtn1Click();
     void BitBtn2Click();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 };

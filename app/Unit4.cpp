@@ -52,7 +52,8 @@ TForm4::TForm4(TForm1* form1, PlatformServices& platform) : QDialog(form1), m_fo
     top->addLayout(buttons);
     setFixedSize(sizeHint());
 
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { m_form1->Guarded([this] { BitBtn1Click(); }); });
+    connect(BitBtn1, &QPushButton::clicked, this,
+            [this] { m_form1->Guarded([this] { BitBtn1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, &TForm4::BitBtn2Click);
 }
 
@@ -91,4 +92,6 @@ void TForm4::BitBtn1Click() {
     accept();
 }
 
-void TForm4::BitBtn2Click() { reject(); }
+void TForm4::BitBtn2Click() {
+    reject();
+}

@@ -11,7 +11,7 @@ class TForm1;
 // "Busqueda": selects the first record whose name equals the text typed.
 class TForm4 : public QDialog {
     Q_OBJECT
-public:
+  public:
     TForm4(TForm1* form1, PlatformServices& platform);
 
     // Whole-name match: byte for byte when the check box is checked, otherwise after
@@ -28,6 +28,6 @@ public:
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BitBtn2 = nullptr;
 
-private:
+  private:
     TForm1* m_form1;
 };

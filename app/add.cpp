@@ -9,13 +9,15 @@
 TForm2::TForm2(TForm1* form1, PlatformServices& platform)
     : RecordDialog(form1, platform, QStringLiteral("Agregar Registro")) {
     setObjectName(QStringLiteral("Form2"));
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { m_form1->Guarded([this] { BitBtn1Click(); }); });
+    connect(BitBtn1, &QPushButton::clicked, this,
+            [this] { m_form1->Guarded([this] { BitBtn1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
 }
 
 void TForm2::BitBtn1Click() {
     if (edit(veldrano::FieldIndex(veldrano::Field::nombre))->text().isEmpty()) {
-        m_platform.showMessage(this, QStringLiteral("Error"), QStringLiteral("Debe rellenar el campo Nombre"),
+        m_platform.showMessage(this, QStringLiteral("Error"),
+                               QStringLiteral("Debe rellenar el campo Nombre"),
                                PlatformServices::Icon::None);
         return;
     }
@@ -29,4 +31,6 @@ void TForm2::BitBtn1Click() {
     accept();
 }
 
-void TForm2::BitBtn2Click() { reject(); }
+void TForm2::BitBtn2Click() {
+    reject();
+}

@@ -5,7 +5,7 @@
 // OK adds it.
 class TForm2 : public RecordDialog {
     Q_OBJECT
-public:
+  public:
     TForm2(TForm1* form1, PlatformServices& platform);
 
     void BitBtn1Click();

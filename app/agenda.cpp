@@ -37,25 +37,31 @@ constexpr int kClientHeight = 487;
 
 // The "&Ver" menu lists the columns in this order; each item controls its own field.
 constexpr std::array<Field, kFieldCount> kViewMenuOrder = {
-    Field::nombre, Field::direccion, Field::telefono,     Field::movil,
-    Field::cp,     Field::e_mail,    Field::fax,          Field::organizacion,
-    Field::departamento, Field::oficina, Field::web,
+    Field::nombre,       Field::direccion, Field::telefono, Field::movil,
+    Field::cp,           Field::e_mail,    Field::fax,      Field::organizacion,
+    Field::departamento, Field::oficina,   Field::web,
 };
 
 const char* const kViewItemCaption[kFieldCount] = {
-    "Nombre y Apellidos", "Dirección", "Teléfono", "e-mail", "Código Postal", "Móvil",
-    "Fax", "Organización", "Departamento", "Página Web", "Oficina",
+    "Nombre y Apellidos", "Dirección",    "Teléfono",   "e-mail",  "Código Postal", "Móvil", "Fax",
+    "Organización",       "Departamento", "Página Web", "Oficina",
 };
 
 const char* const kViewItemName[kFieldCount] = {
-    "NombreyApellidos", "Direccion", "telefono", "email", "CodigoPostal", "movil",
-    "fax", "organizacion", "departamento", "web", "oficina",
+    "NombreyApellidos", "Direccion",    "telefono", "email",   "CodigoPostal", "movil", "fax",
+    "organizacion",     "departamento", "web",      "oficina",
 };
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
-std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string PathBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString PathText(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
 
 } // namespace
 
@@ -88,7 +94,8 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
-void TForm1::attachDialogs(TForm2* add, Tform3* modify, TForm4* search, TForm6* mail, QDialog* about) {
+void TForm1::attachDialogs(TForm2* add, Tform3* modify, TForm4* search, TForm6* mail,
+                           QDialog* about) {
     Form2 = add;
     Form3 = modify;
     Form4 = search;
@@ -98,8 +105,8 @@ void TForm1::attachDialogs(TForm2* add, Tform3* modify, TForm4* search, TForm6* 
 
 // ---------------------------------------------------------------- building the window
 
-static QAction* MakeAction(QObject* owner, const char* name, const char* caption, const QKeySequence& key,
-                    const char* hint, const QIcon& icon = {}) {
+static QAction* MakeAction(QObject* owner, const char* name, const char* caption,
+                           const QKeySequence& key, const char* hint, const QIcon& icon = {}) {
     auto* a = new QAction(icon, QString::fromUtf8(caption), owner);
     a->setObjectName(QString::fromLatin1(name));
     a->setShortcut(key);
@@ -109,52 +116,77 @@ static QAction* MakeAction(QObject* owner, const char* name, const char* caption
 }
 
 void TForm1::bindCommand(QAction* action, void (TForm1::*handler)()) {
-    connect(action, &QAction::triggered, this, [this, handler] { Guarded([=, this] { (this->*handler)(); }); });
+    connect(action, &QAction::triggered, this,
+            [this, handler] { Guarded([=, this] { (this->*handler)(); }); });
     addAction(action); // shortcuts work wherever the focus is in the window
 }
 
 void TForm1::createActions() {
-    Nueva = MakeAction(this, "Nueva", "&Nueva", QKeySequence(Qt::CTRL | Qt::Key_N), "Nueva Agenda", Icons::Get("Nueva"));
-    Abrir = MakeAction(this, "Abrir", "&Abrir", QKeySequence(Qt::CTRL | Qt::Key_A), "Abrir Agenda", Icons::Get("Abrir"));
-    Guardar = MakeAction(this, "Guardar", "&Guardar", QKeySequence(Qt::CTRL | Qt::Key_G), "Guardar Agenda", Icons::Get("Guardar"));
+    Nueva = MakeAction(this, "Nueva", "&Nueva", QKeySequence(Qt::CTRL | Qt::Key_N), "Nueva Agenda",
+                       Icons::Get("Nueva"));
+    Abrir = MakeAction(this, "Abrir", "&Abrir", QKeySequence(Qt::CTRL | Qt::Key_A), "Abrir Agenda",
+                       Icons::Get("Abrir"));
+    Guardar = MakeAction(this, "Guardar", "&Guardar", QKeySequence(Qt::CTRL | Qt::Key_G),
+                         "Guardar Agenda", Icons::Get("Guardar"));
     GuardarComo = MakeAction(this, "GuardarComo", "Guardar &Como...", {}, nullptr);
-    imprimir = MakeAction(this, "imprimir", "&Imprimir", QKeySequence(Qt::CTRL | Qt::Key_P), "Imprimir", Icons::Get("imprimir"));
+    imprimir = MakeAction(this, "imprimir", "&Imprimir", QKeySequence(Qt::CTRL | Qt::Key_P),
+                          "Imprimir", Icons::Get("imprimir"));
     Salir = MakeAction(this, "Salir", "&Salir", {}, "Salir", Icons::Get("Salir"));
     for (int i = 0; i < 5; ++i) {
         imenu[i] = new QAction(this);
         imenu[i]->setObjectName(QStringLiteral("imenu%1").arg(i + 1));
-        connect(imenu[i], &QAction::triggered, this, [this, i] { Guarded([=, this] { imenuClick(i); }); });
+        connect(imenu[i], &QAction::triggered, this,
+                [this, i] { Guarded([=, this] { imenuClick(i); }); });
     }
-    Cortar = MakeAction(this, "Cortar", "&Cortar", QKeySequence(Qt::CTRL | Qt::Key_X), "Cortar", Icons::Get("Cortar"));
-    copiar = MakeAction(this, "copiar", "&Copiar", QKeySequence(Qt::CTRL | Qt::Key_C), "Copiar", Icons::Get("copiar"));
-    Pegar = MakeAction(this, "Pegar", "&Pegar", QKeySequence(Qt::CTRL | Qt::Key_V), "Pegar", Icons::Get("Pegar"));
-    SeleccionarTodo1 = MakeAction(this, "SeleccionarTodo1", "&Seleccionar Todo", QKeySequence(Qt::CTRL | Qt::Key_Z), nullptr);
+    Cortar = MakeAction(this, "Cortar", "&Cortar", QKeySequence(Qt::CTRL | Qt::Key_X), "Cortar",
+                        Icons::Get("Cortar"));
+    copiar = MakeAction(this, "copiar", "&Copiar", QKeySequence(Qt::CTRL | Qt::Key_C), "Copiar",
+                        Icons::Get("copiar"));
+    Pegar = MakeAction(this, "Pegar", "&Pegar", QKeySequence(Qt::CTRL | Qt::Key_V), "Pegar",
+                       Icons::Get("Pegar"));
+    SeleccionarTodo1 = MakeAction(this, "SeleccionarTodo1", "&Seleccionar Todo",
+                                  QKeySequence(Qt::CTRL | Qt::Key_Z), nullptr);
     OrdenarAgenda1 = MakeAction(this, "OrdenarAgenda1", "&Ordenar Agenda", {}, nullptr);
     OrdenarAgenda1->setCheckable(true);
     OrdenarAgenda1->setChecked(true);
-    Buscar = MakeAction(this, "Buscar", "&Buscar", QKeySequence(Qt::Key_F3), "Buscar", Icons::Get("Buscar"));
-    BuscarSiguiente = MakeAction(this, "BuscarSiguiente", "Buscar &Siguiente", QKeySequence(Qt::Key_F4), nullptr);
+    Buscar = MakeAction(this, "Buscar", "&Buscar", QKeySequence(Qt::Key_F3), "Buscar",
+                        Icons::Get("Buscar"));
+    BuscarSiguiente =
+        MakeAction(this, "BuscarSiguiente", "Buscar &Siguiente", QKeySequence(Qt::Key_F4), nullptr);
     for (int f = 0; f < kFieldCount; ++f) {
         viewItem[f] = MakeAction(this, kViewItemName[f], kViewItemCaption[f], {}, nullptr);
         viewItem[f]->setCheckable(true);
         viewItem[f]->setChecked(true);
-        connect(viewItem[f], &QAction::triggered, this, [this, f] { Guarded([=, this] { ViewItemClick(f); }); });
+        connect(viewItem[f], &QAction::triggered, this,
+                [this, f] { Guarded([=, this] { ViewItemClick(f); }); });
     }
-    AgregarReg = MakeAction(this, "AgregarReg", "&Agregar Registro", QKeySequence(Qt::CTRL | Qt::Key_F1), "Agregar Registro", Icons::Get("AgregarReg"));
-    EliminarReg = MakeAction(this, "EliminarReg", "&Borrar Registro", QKeySequence(Qt::Key_Delete), "Eliminar Registro", Icons::Get("EliminarReg"));
-    ModificarReg = MakeAction(this, "ModificarReg", "&Modificar Registro", QKeySequence(Qt::CTRL | Qt::Key_F3), "Modificar Registro", Icons::Get("ModificarReg"));
-    BorrarAgenda = MakeAction(this, "BorrarAgenda", "&Borrar Agenda", QKeySequence(Qt::CTRL | Qt::Key_D), "Borrar Agenda", Icons::Get("BorrarAgenda"));
-    EnviarMail = MakeAction(this, "EnviarMail", "&Enviar Correo Electrónico...", QKeySequence(Qt::Key_F9), "Enviar E-Mail", Icons::Get("EnviarMail"));
-    BrowseURL1 = MakeAction(this, "BrowseURL1", "&Navegar por internet", {}, "Browse URL", Icons::Get("BrowseURL1"));
-    BrowseURL2 = MakeAction(this, "BrowseURL2", "&Contenido...", {}, nullptr, Icons::Get("BrowseURL2"));
-    Enviaremailautor1 = MakeAction(this, "Enviaremailautor1", "&Enviar e-mail autor...", {}, nullptr);
+    AgregarReg =
+        MakeAction(this, "AgregarReg", "&Agregar Registro", QKeySequence(Qt::CTRL | Qt::Key_F1),
+                   "Agregar Registro", Icons::Get("AgregarReg"));
+    EliminarReg = MakeAction(this, "EliminarReg", "&Borrar Registro", QKeySequence(Qt::Key_Delete),
+                             "Eliminar Registro", Icons::Get("EliminarReg"));
+    ModificarReg =
+        MakeAction(this, "ModificarReg", "&Modificar Registro", QKeySequence(Qt::CTRL | Qt::Key_F3),
+                   "Modificar Registro", Icons::Get("ModificarReg"));
+    BorrarAgenda =
+        MakeAction(this, "BorrarAgenda", "&Borrar Agenda", QKeySequence(Qt::CTRL | Qt::Key_D),
+                   "Borrar Agenda", Icons::Get("BorrarAgenda"));
+    EnviarMail = MakeAction(this, "EnviarMail", "&Enviar Correo Electrónico...",
+                            QKeySequence(Qt::Key_F9), "Enviar E-Mail", Icons::Get("EnviarMail"));
+    BrowseURL1 = MakeAction(this, "BrowseURL1", "&Navegar por internet", {}, "Browse URL",
+                            Icons::Get("BrowseURL1"));
+    BrowseURL2 =
+        MakeAction(this, "BrowseURL2", "&Contenido...", {}, nullptr, Icons::Get("BrowseURL2"));
+    Enviaremailautor1 =
+        MakeAction(this, "Enviaremailautor1", "&Enviar e-mail autor...", {}, nullptr);
     Acercade1 = MakeAction(this, "Acercade1", "&Acerca de...", {}, nullptr);
     Notas = MakeAction(this, "Notas", "&Anotaciones", QKeySequence(Qt::Key_F10), nullptr);
     addAction(Notas); // a command without a handler: F10 does nothing
 
     // The pop-up's own delete item shows Del but runs cut; its shortcut lives in the menu only,
     // so Del in the window stays the delete command's.
-    BorrarRegistroPopup = MakeAction(this, "BorrarRegistroPopup", "&Borrar Registro", {}, nullptr, Icons::Get("BorrarRegistro"));
+    BorrarRegistroPopup = MakeAction(this, "BorrarRegistroPopup", "&Borrar Registro", {}, nullptr,
+                                     Icons::Get("BorrarRegistro"));
     BorrarRegistroPopup->setShortcut(QKeySequence(Qt::Key_Delete));
     BorrarRegistroPopup->setShortcutContext(Qt::WidgetShortcut);
     connect(BorrarRegistroPopup, &QAction::triggered, Cortar, &QAction::trigger);
@@ -309,8 +341,9 @@ void TForm1::createList() {
     header->setSectionResizeMode(QHeaderView::Interactive);
     setCentralWidget(ListView1);
 
-    connect(ListView1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos)); });
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos));
+    });
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection&) {
                 if (m_removing)
@@ -325,8 +358,10 @@ void TForm1::createList() {
         if (!m_removing)
             Guarded([this] { listview1onchange(); });
     });
-    connect(model, &QAbstractItemModel::rowsInserted, this, [this] { Guarded([this] { listview1onchange(); }); });
-    connect(model, &QAbstractItemModel::dataChanged, this, [this] { Guarded([this] { listview1onchange(); }); });
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [this] { Guarded([this] { listview1onchange(); }); });
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this] { Guarded([this] { listview1onchange(); }); });
     ListView1->viewport()->installEventFilter(this);
 
     StatusPanel = new QLabel(U("No Archivo"), this);
@@ -363,14 +398,16 @@ void TForm1::FormCreate() {
     state.RegistroElegido = false;
     state.SeguirBuscando = true;
     Mantenimiento1->menuAction()->setEnabled(false);
-    for (QAction* a : {ModificarReg, EnviarMail, Guardar, GuardarComo, Cortar, copiar, Pegar,
-                       SeleccionarTodo1, Buscar, BuscarSiguiente, imprimir, BorrarAgenda,
-                       EliminarReg, AgregarReg})
+    for (QAction* a :
+         {ModificarReg, EnviarMail, Guardar, GuardarComo, Cortar, copiar, Pegar, SeleccionarTodo1,
+          Buscar, BuscarSiguiente, imprimir, BorrarAgenda, EliminarReg, AgregarReg})
         a->setEnabled(false);
     ResetColumns(state, m_columns, ListView1->width());
 }
 
-QString TForm1::menuDatPath() const { return DataFolder::Path() + QStringLiteral("/menu.dat"); }
+QString TForm1::menuDatPath() const {
+    return DataFolder::Path() + QStringLiteral("/menu.dat");
+}
 
 void TForm1::setUpRecentItems() {
     // A missing or short list reads as empty slots, so the window always finishes starting.
@@ -450,7 +487,9 @@ void TForm1::DeselectRow(int row) {
                                         QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
 }
 
-void TForm1::DeselectAll() { ListView1->selectionModel()->clearSelection(); }
+void TForm1::DeselectAll() {
+    ListView1->selectionModel()->clearSelection();
+}
 
 void TForm1::ListView1SelectItem() {
     state.RegistroElegido = true;
@@ -458,7 +497,9 @@ void TForm1::ListView1SelectItem() {
         a->setEnabled(true);
 }
 
-void TForm1::ListView1Click() { IndiceElegido = FirstSelectedRow(); }
+void TForm1::ListView1Click() {
+    IndiceElegido = FirstSelectedRow();
+}
 
 void TForm1::setBookCommandsEnabled(bool on) {
     for (QAction* a : {BorrarAgenda, imprimir, Guardar, GuardarComo, SeleccionarTodo1, Buscar})
@@ -479,15 +520,23 @@ void TForm1::listview1onchange() {
     }
 }
 
-void TForm1::SeleccionarTodo1Click() { ListView1->selectAll(); }
+void TForm1::SeleccionarTodo1Click() {
+    ListView1->selectAll();
+}
 
-void TForm1::OrdenarAgenda1Click() { model->setSorting(OrdenarAgenda1->isChecked()); }
+void TForm1::OrdenarAgenda1Click() {
+    model->setSorting(OrdenarAgenda1->isChecked());
+}
 
 // ---------------------------------------------------------------- columns
 
-void TForm1::OcultarColumna(int k) { veldrano::OcultarColumna(state, m_columns, k); }
+void TForm1::OcultarColumna(int k) {
+    veldrano::OcultarColumna(state, m_columns, k);
+}
 
-void TForm1::MostrarColumna(int k) { veldrano::MostrarColumna(state, m_columns, k); }
+void TForm1::MostrarColumna(int k) {
+    veldrano::MostrarColumna(state, m_columns, k);
+}
 
 void TForm1::RefrescarColumnas() {
     veldrano::RefrescarColumnas(state, m_columns, ListView1->width());
@@ -553,7 +602,8 @@ void TForm1::CargarAgenda(const QString& path) {
     state.ArchivoNuevo = false;
     state.SinAgenda = false;
     Mantenimiento1->menuAction()->setEnabled(true);
-    for (QAction* a : {Guardar, imprimir, Buscar, BorrarAgenda, AgregarReg, GuardarComo, SeleccionarTodo1})
+    for (QAction* a :
+         {Guardar, imprimir, Buscar, BorrarAgenda, AgregarReg, GuardarComo, SeleccionarTodo1})
         a->setEnabled(true);
     state.Modificado = false;
     state.ListaTrabajo.clear();
@@ -665,9 +715,10 @@ void TForm1::GuardarComoClick() {
 }
 
 void TForm1::BorrarAgendaExecute() {
-    if (!platform.askYesNo(this, U("Aviso"),
-                           U("Esta seguro que desea borrar todos los datos de la agenda y comenzar una nueva?"),
-                           PlatformServices::Icon::None))
+    if (!platform.askYesNo(
+            this, U("Aviso"),
+            U("Esta seguro que desea borrar todos los datos de la agenda y comenzar una nueva?"),
+            PlatformServices::Icon::None))
         return;
     // The file goes first: when it cannot be deleted the book stays in the window.
     if (!state.ArchivoNuevo)
@@ -686,9 +737,10 @@ void TForm1::GuardarRecientes() {
         WriteTextLines(DataFolder::File("menu.dat"),
                        RotateRecent(old, state.ArchivoActual, state.ArchivoNuevo));
     } catch (const FileError&) {
-        platform.showMessage(this, U("Error"),
-                             U("No se encuentra %1 o formato de archivo no válido").arg(menuDatPath()),
-                             PlatformServices::Icon::Error);
+        platform.showMessage(
+            this, U("Error"),
+            U("No se encuentra %1 o formato de archivo no válido").arg(menuDatPath()),
+            PlatformServices::Icon::Error);
     }
 }
 
@@ -698,7 +750,8 @@ void TForm1::exitSteps() {
     if (state.ArchivoNuevo) {
         if (model->rowCount() == 0)
             return;
-        if (platform.askYesNo(this, U("Aviso!"), U("Desea guardar el archivo nuevo que estaba usando?"),
+        if (platform.askYesNo(this, U("Aviso!"),
+                              U("Desea guardar el archivo nuevo que estaba usando?"),
                               PlatformServices::Icon::Question))
             GuardarAgendaComo();
         GuardarRecientes();
@@ -740,13 +793,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // ---------------------------------------------------------------- records
 
-void TForm1::AgregarRegExecute() { Form2->exec(); }
+void TForm1::AgregarRegExecute() {
+    Form2->exec();
+}
 
 void TForm1::ModificarRegExecute() {
     if (state.RegistroElegido && IndiceElegido != -1)
         Form3->exec();
     else
-        platform.showMessage(this, U("Aviso"), U("Debe elegir el componente a modificar de la lista"),
+        platform.showMessage(this, U("Aviso"),
+                             U("Debe elegir el componente a modificar de la lista"),
                              PlatformServices::Icon::Error);
 }
 
@@ -766,7 +822,9 @@ void TForm1::deleteSelected() {
     m_removing = false;
 }
 
-void TForm1::EliminarRegExecute() { deleteSelected(); }
+void TForm1::EliminarRegExecute() {
+    deleteSelected();
+}
 
 // ---------------------------------------------------------------- copy, cut and paste
 
@@ -794,11 +852,15 @@ void TForm1::PegarExecute() {
     Pegar->setEnabled(false);
 }
 
-void TForm1::CortarExecute() { deleteSelected(); }
+void TForm1::CortarExecute() {
+    deleteSelected();
+}
 
 // ---------------------------------------------------------------- search
 
-void TForm1::BuscarExecute() { Form4->exec(); }
+void TForm1::BuscarExecute() {
+    Form4->exec();
+}
 
 void TForm1::BuscarSiguienteExecute() {
     const int last = model->rowCount() - 1;
@@ -824,11 +886,17 @@ void TForm1::BuscarSiguienteExecute() {
 
 // ---------------------------------------------------------------- help, web, about, mail
 
-void TForm1::BrowseURL1Execute() { platform.openUrl(QUrl(QStringLiteral(VELDRANO_AUTHOR_WEB))); }
+void TForm1::BrowseURL1Execute() {
+    platform.openUrl(QUrl(QStringLiteral(VELDRANO_AUTHOR_WEB)));
+}
 
-void TForm1::BrowseURL2Execute() { platform.openUrl(QUrl::fromLocalFile(DataFolder::HelpPagePath())); }
+void TForm1::BrowseURL2Execute() {
+    platform.openUrl(QUrl::fromLocalFile(DataFolder::HelpPagePath()));
+}
 
-void TForm1::Acercade1Click() { Form7->exec(); }
+void TForm1::Acercade1Click() {
+    Form7->exec();
+}
 
 void TForm1::EnviarMailExecute() {
     auto fail = [this] {
@@ -866,5 +934,6 @@ void TForm1::Enviaremailautor1Click() {
 }
 
 void TForm1::imprimirExecute() {
-    PrintBook(this, platform, *m_printer, *memo1, model->records(), DataFolder::File("imprimir.prn"));
+    PrintBook(this, platform, *m_printer, *memo1, model->records(),
+              DataFolder::File("imprimir.prn"));
 }

@@ -26,10 +26,10 @@ class QPrinter;
 // window's commands (copy to the system clipboard, select all) are left to the commands.
 class ListView : public QTreeView {
     Q_OBJECT
-public:
+  public:
     using QTreeView::QTreeView;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
@@ -37,7 +37,7 @@ protected:
 // state. Handlers are named after the command they serve.
 class TForm1 : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit TForm1(PlatformServices& platform, QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -129,11 +129,11 @@ public:
     TForm6* Form6 = nullptr;
     QDialog* Form7 = nullptr;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void createActions();
     void createMenus();

@@ -11,7 +11,7 @@ namespace veldrano {
 // A book file whose lines do not form the header, the eleven column options and whole
 // records.
 class BookFormatError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -14,16 +14,20 @@ struct LanguageRow {
     int primary;
 };
 constexpr LanguageRow kLanguages[] = {
-    {"zh", 0x04}, {"ja", 0x11}, {"ko", 0x12}, {"en", 0x09}, {"es", 0x0A}, {"fr", 0x0C},
-    {"de", 0x07}, {"it", 0x10}, {"pt", 0x16}, {"ca", 0x03}, {"nl", 0x13}, {"gl", 0x56},
-    {"eu", 0x2D},
+    {"zh", 0x04}, {"ja", 0x11}, {"ko", 0x12}, {"en", 0x09}, {"es", 0x0A},
+    {"fr", 0x0C}, {"de", 0x07}, {"it", 0x10}, {"pt", 0x16}, {"ca", 0x03},
+    {"nl", 0x13}, {"gl", 0x56}, {"eu", 0x2D},
 };
 
 int ChineseSubLanguage(std::string_view territory) {
-    if (territory == "CN") return 0x02; // simplified, PRC
-    if (territory == "HK") return 0x03;
-    if (territory == "SG") return 0x04;
-    if (territory == "MO") return 0x05;
+    if (territory == "CN")
+        return 0x02; // simplified, PRC
+    if (territory == "HK")
+        return 0x03;
+    if (territory == "SG")
+        return 0x04;
+    if (territory == "MO")
+        return 0x05;
     return 0x01; // Taiwan and anything else: traditional
 }
 
@@ -59,9 +63,15 @@ SystemLocale LocaleFromName(std::string_view name) {
         result.subLanguage = ChineseSubLanguage(territory);
         result.codePage = result.subLanguage == 0x02 || result.subLanguage == 0x04 ? 936 : 950;
         break;
-    case 0x11: result.codePage = 932; break;
-    case 0x12: result.codePage = 949; break;
-    default: result.codePage = 1252; break;
+    case 0x11:
+        result.codePage = 932;
+        break;
+    case 0x12:
+        result.codePage = 949;
+        break;
+    default:
+        result.codePage = 1252;
+        break;
     }
     return result;
 }
@@ -89,21 +99,29 @@ void SetCurrentLocale(const SystemLocale& locale) {
 
 bool IsLeadByte(int codePage, unsigned char b) {
     switch (codePage) {
-    case 932: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 932:
+        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
     case 936:
     case 949:
-    case 950: return b >= 0x81 && b <= 0xFE;
-    default: return false;
+    case 950:
+        return b >= 0x81 && b <= 0xFE;
+    default:
+        return false;
     }
 }
 
 const char* CodePageName(int codePage) {
     switch (codePage) {
-    case 932: return "Shift_JIS";
-    case 936: return "GBK";
-    case 949: return "windows-949";
-    case 950: return "Big5";
-    default: return "windows-1252";
+    case 932:
+        return "Shift_JIS";
+    case 936:
+        return "GBK";
+    case 949:
+        return "windows-949";
+    case 950:
+        return "Big5";
+    default:
+        return "windows-1252";
     }
 }
 

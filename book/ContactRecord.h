@@ -25,6 +25,8 @@ inline constexpr int kFieldCount = 11;
 // Field values are single-line byte strings in the program's code page; any may be empty.
 using ContactRecord = std::array<std::string, kFieldCount>;
 
-inline constexpr int FieldIndex(Field f) { return static_cast<int>(f); }
+inline constexpr int FieldIndex(Field f) {
+    return static_cast<int>(f);
+}
 
 } // namespace veldrano

@@ -91,7 +91,9 @@ std::string ReadFileBytes(const std::string& path) {
     return data;
 }
 
-Lines ReadTextLines(const std::string& path) { return SplitLines(ReadFileBytes(path)); }
+Lines ReadTextLines(const std::string& path) {
+    return SplitLines(ReadFileBytes(path));
+}
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned newFileMode) {
     mode_t mode = newFileMode;

@@ -11,7 +11,7 @@ using Lines = std::vector<std::string>;
 // A file that cannot be opened, read, written or removed. The message names the path and
 // the system's reason.
 class FileError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -31,7 +31,8 @@ Lines ReadTextLines(const std::string& path);
 // the target, so the old file stays whole when anything fails. An existing target keeps
 // its permission bits; a new one gets `newFileMode`. Throws FileError
 // ("Cannot create file "<path>". <reason>").
-void WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned newFileMode = 0644);
+void WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         unsigned newFileMode = 0644);
 void WriteTextLines(const std::string& path, const Lines& lines, unsigned newFileMode = 0644);
 
 // Removes a file; throws FileError ("Cannot delete file "<path>". <reason>").

@@ -10,20 +10,20 @@ namespace veldrano {
 // What the main window knows about the book besides the rows themselves. The window owns
 // one of these; the start values are those of a freshly created window.
 struct WindowState {
-    std::string ArchivoActual;    // path of the book's file; kept across New
-    bool ArchivoNuevo = true;     // not loaded from or saved to a file: Save means Save As
-    bool SinAgenda = true;        // nothing started, loaded or saved since start-up
-    bool Modificado = false;      // changed since loaded or started; survives saves
+    std::string ArchivoActual; // path of the book's file; kept across New
+    bool ArchivoNuevo = true;  // not loaded from or saved to a file: Save means Save As
+    bool SinAgenda = true;     // nothing started, loaded or saved since start-up
+    bool Modificado = false;   // changed since loaded or started; survives saves
     int ColumnasVisibles = kFieldCount;
     std::array<int, kFieldCount> ColumnaOculta{}; // per column: 0 shown, -1 hidden
-    bool RegistroElegido = false; // some row has been selected since start-up
-    bool BorradoUltimo = false;   // the last delete or cut ran on a one-record book
-    bool ListaActivada = false;   // the list-change rule enabled the book commands
-    int PosBusqueda = 0;          // row where find and find-next stand
-    bool SeguirBuscando = true;   // find-next may go on
-    Lines ListaTrabajo;           // scratch lines of one operation; empty between operations
-    Lines ListaCopia;             // copy buffer: eleven lines per record
-    Lines ListaRecientes;         // the recent-file entries as read at start-up
+    bool RegistroElegido = false;                 // some row has been selected since start-up
+    bool BorradoUltimo = false;                   // the last delete or cut ran on a one-record book
+    bool ListaActivada = false;                   // the list-change rule enabled the book commands
+    int PosBusqueda = 0;                          // row where find and find-next stand
+    bool SeguirBuscando = true;                   // find-next may go on
+    Lines ListaTrabajo;   // scratch lines of one operation; empty between operations
+    Lines ListaCopia;     // copy buffer: eleven lines per record
+    Lines ListaRecientes; // the recent-file entries as read at start-up
 };
 
 // Program-wide, because the dialogs read them.

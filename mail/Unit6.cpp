@@ -28,11 +28,14 @@ struct BusyCursor {
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
-QString U(const char* s) { return QString::fromUtf8(s); }
+QString U(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 } // namespace
 
-TForm6::TForm6(QWidget* parent, PlatformServices& platform) : QDialog(parent), m_platform(platform) {
+TForm6::TForm6(QWidget* parent, PlatformServices& platform)
+    : QDialog(parent), m_platform(platform) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Enviar e-mail"));
     setModal(true);
@@ -100,7 +103,8 @@ TForm6::TForm6(QWidget* parent, PlatformServices& platform) : QDialog(parent), m
 
     // The edits inside the group box start where the ones below it do: the group's labels
     // are narrower by the group's own inset.
-    const int inset = server->contentsMargins().left() + style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int inset =
+        server->contentsMargins().left() + style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
     auto labelWidth = [](QFormLayout* form) {
         int width = 0;
         for (int row = 0; row < form->rowCount(); ++row)
@@ -120,7 +124,8 @@ TForm6::TForm6(QWidget* parent, PlatformServices& platform) : QDialog(parent), m
     setFixedSize(sizeHint());
 
     connect(conectar, &QPushButton::clicked, this, [this] { guarded(&TForm6::conectarClick); });
-    connect(desconectar, &QPushButton::clicked, this, [this] { guarded(&TForm6::desconectarClick); });
+    connect(desconectar, &QPushButton::clicked, this,
+            [this] { guarded(&TForm6::desconectarClick); });
     connect(enviar, &QPushButton::clicked, this, [this] { guarded(&TForm6::enviarClick); });
     connect(salir, &QPushButton::clicked, this, [this] { guarded(&TForm6::salirClick); });
 
@@ -141,11 +146,17 @@ void TForm6::guarded(void (TForm6::*handler)()) {
     }
 }
 
-std::string TForm6::text(QLineEdit* edit) const { return TextCodec::FromQString(edit->text()); }
+std::string TForm6::text(QLineEdit* edit) const {
+    return TextCodec::FromQString(edit->text());
+}
 
-void TForm6::SetPortForTesting(int port) { m_port = port; }
+void TForm6::SetPortForTesting(int port) {
+    m_port = port;
+}
 
-void TForm6::FormCreate() { ModoDesconectado(); }
+void TForm6::FormCreate() {
+    ModoDesconectado();
+}
 
 void TForm6::VaciarMensaje() {
     destino->clear();

@@ -14,7 +14,7 @@ class PlatformServices;
 // writes the server settings back to correo.cfg on "&Salir".
 class TForm6 : public QDialog {
     Q_OBJECT
-public:
+  public:
     TForm6(QWidget* parent, PlatformServices& platform);
 
     void FormCreate();
@@ -38,7 +38,7 @@ public:
     QPlainTextEdit* mensaje = nullptr;
     TIdSMTP MiSMTP;
 
-private:
+  private:
     void connectedLayout();
     void guarded(void (TForm6::*handler)());
     std::string text(QLineEdit* edit) const;

@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer ships with clang's runtime)
   clang-14 libclang-rt-14-dev
+  # the formatting check of the test command
+  clang-format-14
   # running the window: icons, fonts, a headless X server for screenshots and window tests
   tango-icon-theme fonts-dejavu-core fontconfig xvfb xauth
   # tests against peers nobody here wrote

@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+# Every tracked C++ file is kept as .clang-format says.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run --Werror
+
 # The fuzz harnesses need clang; their short runs are registered with the other tests.
 fuzz_dir=""
 if command -v clang++-14 >/dev/null && ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then

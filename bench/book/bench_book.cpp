@@ -23,25 +23,70 @@ namespace {
 
 // Answers nothing is ever asked in this run.
 class QuietPlatform : public PlatformServices {
-public:
+  public:
     bool askYesNo(QWidget*, const QString&, const QString&, Icon) override { return false; }
     void showMessage(QWidget*, const QString&, const QString& text, Icon) override {
         std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
     }
-    std::optional<QString> getOpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    std::optional<QString> getOpenFileName(QWidget*, const QString&, const QString&) override {
+        return {};
+    }
+    std::optional<QString> getSaveFileName(QWidget*, const QString&, const QString&) override {
+        return {};
+    }
     bool runPrintDialog(QWidget*, QPrinter&) override { return false; }
     void openUrl(const QUrl&) override {}
 };
 
 std::vector<ContactRecord> MakeBook(size_t count) {
-    const char* given[] = {"Ana", "Luis", "Mar\xED" "a", "Jos\xE9", "\xC1ngel", "Luc\xED" "a", "Carmen", "Pedro",
-                           "In\xE9s", "Tom\xE1s", "Roc\xEDo", "Jes\xFAs", "\xD3scar", "Nuria", "Ra\xFAl", "Elena"};
-    const char* family[] = {"Garc\xED" "a", "Mart\xEDnez", "L\xF3pez", "S\xE1nchez", "P\xE9rez", "G\xF3mez",
-                            "Mu\xF1oz", "Ib\xE1\xF1" "ez", "Ruiz", "D\xED" "az", "Hern\xE1ndez", "Ortu\xF1o",
-                            "Castro", "Nu\xF1" "ez", "Ferrer", "Alonso", "Pe\xF1" "a", "Gil"};
-    const char* streets[] = {"C/ Mayor", "Avda. de la Constituci\xF3n", "Pza. Espa\xF1" "a", "C/ Real",
-                             "Paseo del Prado", "C/ Alcal\xE1"};
+    const char* given[] = {"Ana",
+                           "Luis",
+                           "Mar\xED"
+                           "a",
+                           "Jos\xE9",
+                           "\xC1ngel",
+                           "Luc\xED"
+                           "a",
+                           "Carmen",
+                           "Pedro",
+                           "In\xE9s",
+                           "Tom\xE1s",
+                           "Roc\xEDo",
+                           "Jes\xFAs",
+                           "\xD3scar",
+                           "Nuria",
+                           "Ra\xFAl",
+                           "Elena"};
+    const char* family[] = {"Garc\xED"
+                            "a",
+                            "Mart\xEDnez",
+                            "L\xF3pez",
+                            "S\xE1nchez",
+                            "P\xE9rez",
+                            "G\xF3mez",
+                            "Mu\xF1oz",
+                            "Ib\xE1\xF1"
+                            "ez",
+                            "Ruiz",
+                            "D\xED"
+                            "az",
+                            "Hern\xE1ndez",
+                            "Ortu\xF1o",
+                            "Castro",
+                            "Nu\xF1"
+                            "ez",
+                            "Ferrer",
+                            "Alonso",
+                            "Pe\xF1"
+                            "a",
+                            "Gil"};
+    const char* streets[] = {"C/ Mayor",
+                             "Avda. de la Constituci\xF3n",
+                             "Pza. Espa\xF1"
+                             "a",
+                             "C/ Real",
+                             "Paseo del Prado",
+                             "C/ Alcal\xE1"};
     std::mt19937 rng(42);
     auto pick = [&](auto& arr) { return std::string(arr[rng() % std::size(arr)]); };
     std::vector<ContactRecord> book(count);
@@ -139,7 +184,8 @@ int main(int argc, char** argv) {
     std::printf("records                      %zu\n", count);
     std::printf("write new file               %8.3f s\n", write);
     std::printf("baseline: read + split       %8.3f s\n", baseline);
-    std::printf("load, ordering off           %8.3f s   ratio %5.2f\n", loadOff, loadOff / baseline);
+    std::printf("load, ordering off           %8.3f s   ratio %5.2f\n", loadOff,
+                loadOff / baseline);
     std::printf("load, ordering on            %8.3f s   ratio %5.2f\n", loadOn, loadOn / baseline);
     std::printf("save                         %8.3f s   ratio %5.2f\n", save, save / baseline);
     std::printf("add one record by name       %8.3f ms  (list of %zu)\n", addEach * 1000, count);

@@ -11,7 +11,7 @@ using namespace veldrano;
 using veldrano::test::WindowTest;
 
 class CopyPaste : public WindowTest {
-protected:
+  protected:
     void load(const std::vector<const char*>& list, const std::string& file = "l.kbx") {
         std::vector<ContactRecord> records;
         for (const char* n : list)

@@ -18,11 +18,12 @@ using veldrano::test::WriteFileBytes;
 namespace {
 const QString kSaveNew = QString::fromUtf8("Desea guardar el archivo nuevo que ha usado?");
 const QString kSaveChanges = QString::fromUtf8("Desea guardar los cambios realizados?");
-const QString kSaveNewAtExit = QString::fromUtf8("Desea guardar el archivo nuevo que estaba usando?");
+const QString kSaveNewAtExit =
+    QString::fromUtf8("Desea guardar el archivo nuevo que estaba usando?");
 } // namespace
 
 class FileCommands : public WindowTest {
-protected:
+  protected:
     // A File book with two records, loaded.
     std::string openBook(const std::string& name = "libro.kbx") {
         std::string p = writeBook(name, {Record("Ana"), Record("Luis")});
@@ -30,10 +31,12 @@ protected:
         return p;
     }
     void addRecord(const std::string& name) {
-        withModal([&] { form->AgregarReg->trigger(); }, [&](QWidget* dialog) {
-            QTest::keyClicks(dialog->findChild<QLineEdit*>("nombre"), QString::fromStdString(name));
-            QTest::mouseClick(dialog->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
-        });
+        withModal([&] { form->AgregarReg->trigger(); },
+                  [&](QWidget* dialog) {
+                      QTest::keyClicks(dialog->findChild<QLineEdit*>("nombre"),
+                                       QString::fromStdString(name));
+                      QTest::mouseClick(dialog->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+                  });
     }
     std::vector<QString> questions() const {
         std::vector<QString> out;
@@ -53,8 +56,8 @@ TEST_F(FileCommands, NewFromStartAsksNothingAndStartsANewBook) {
     EXPECT_FALSE(form->state.SinAgenda);
     EXPECT_TRUE(form->AgregarReg->isEnabled());
     EXPECT_TRUE(form->Mantenimiento1->menuAction()->isEnabled());
-    for (QAction* a : {form->EliminarReg, form->Guardar, form->GuardarComo, form->imprimir, form->Buscar,
-                       form->SeleccionarTodo1, form->BorrarAgenda})
+    for (QAction* a : {form->EliminarReg, form->Guardar, form->GuardarComo, form->imprimir,
+                       form->Buscar, form->SeleccionarTodo1, form->BorrarAgenda})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
 }
 
@@ -137,8 +140,10 @@ TEST_F(FileCommands, ClearBookAsksAndDeletesTheFileOnlyOnYes) {
     platform.yesNo = {false};
     press(Qt::Key_D, Qt::ControlModifier);
     ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].text,
-              QString::fromUtf8("Esta seguro que desea borrar todos los datos de la agenda y comenzar una nueva?"));
+    EXPECT_EQ(
+        platform.shown[0].text,
+        QString::fromUtf8(
+            "Esta seguro que desea borrar todos los datos de la agenda y comenzar una nueva?"));
     EXPECT_EQ(platform.shown[0].title, "Aviso");
     EXPECT_EQ(platform.shown[0].icon, PlatformServices::Icon::None);
     EXPECT_TRUE(std::filesystem::exists(p));
@@ -241,8 +246,9 @@ TEST_F(FileCommands, ABadMenuDatAtExitIsReportedWithItsPathAndTheWindowCloses) {
     WriteFileBytes(dataFile("menu.dat"), "A\r\nB\r\n");
     form->Salir->trigger();
     ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].text, QString::fromStdString("No se encuentra " + dataFile("menu.dat")) +
-                                          QString::fromUtf8(" o formato de archivo no válido"));
+    EXPECT_EQ(platform.shown[0].text,
+              QString::fromStdString("No se encuentra " + dataFile("menu.dat")) +
+                  QString::fromUtf8(" o formato de archivo no válido"));
     EXPECT_EQ(platform.shown[0].title, "Error");
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(ReadFileBytes(dataFile("menu.dat")), "A\r\nB\r\n");

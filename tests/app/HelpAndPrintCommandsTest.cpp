@@ -20,14 +20,17 @@ TEST_F(HelpAndPrint, PrintingTakesEveryRowAndFieldWhateverIsShownOrSelected) {
     for (int f = 0; f < kFieldCount; ++f)
         full[f] = "f" + std::to_string(f);
     full[0] = "Zoe";
-    form->CargarAgenda(QString::fromStdString(writeBook("l.kbx", {full, Record("Ana Ruiz", "555 12 34")}, {2, 6})));
+    form->CargarAgenda(QString::fromStdString(
+        writeBook("l.kbx", {full, Record("Ana Ruiz", "555 12 34")}, {2, 6})));
     clickRow(1);
-    platform.printTargets = {QString::fromStdString(path("uno.pdf")), QString::fromStdString(path("dos.pdf"))};
+    platform.printTargets = {QString::fromStdString(path("uno.pdf")),
+                             QString::fromStdString(path("dos.pdf"))};
     press(Qt::Key_P, Qt::ControlModifier);
     const std::string first = test::ReadFileBytes(dataFile("imprimir.prn"));
     std::vector<std::string> lines = test::ReadRtf(first).texts();
     ASSERT_EQ(lines.size(), 14u);
-    EXPECT_EQ(lines[12], "< Ana Ruiz | -null- | 555 12 34 | -null- | -null- | -null- | -null- | -null- | -null- | -null- | -null->");
+    EXPECT_EQ(lines[12], "< Ana Ruiz | -null- | 555 12 34 | -null- | -null- | -null- | -null- | "
+                         "-null- | -null- | -null- | -null->");
     EXPECT_EQ(lines[13], "< Zoe | f1 | f2 | f3 | f4 | f5 | f6 | f7 | f8 | f9 | f10>");
     EXPECT_EQ(form->memo1->lineCount(), kPrintHeaderLines); // record lines gone again
     EXPECT_TRUE(std::filesystem::exists(path("uno.pdf")));

@@ -18,7 +18,9 @@ using veldrano::test::WindowTest;
 
 namespace {
 
-QString U(const char* s) { return QString::fromUtf8(s); }
+QString U(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 std::vector<QString> MenuTexts(QMenu* menu) {
     std::vector<QString> out;
@@ -43,11 +45,12 @@ TEST_F(MainWindow, StartsWithItsCaptionListAndStatusPanel) {
     EXPECT_EQ(form->windowTitle(), "VELDRANO");
     EXPECT_EQ(form->StatusPanel->text(), "No Archivo");
     ASSERT_EQ(form->model->columnCount(), 11);
-    const char* captions[] = {"Nombre y Apellidos", "Dirección", "Teléfono", "Correo Electrónico",
-                              "Código Postal", "Móvil", "Fax", "Organización", "Departamento",
-                              "Página Web", "Oficina"};
+    const char* captions[] = {"Nombre y Apellidos", "Dirección",  "Teléfono", "Correo Electrónico",
+                              "Código Postal",      "Móvil",      "Fax",      "Organización",
+                              "Departamento",       "Página Web", "Oficina"};
     for (int k = 0; k < 11; ++k)
-        EXPECT_EQ(form->model->headerData(k, Qt::Horizontal, Qt::DisplayRole).toString(), U(captions[k]));
+        EXPECT_EQ(form->model->headerData(k, Qt::Horizontal, Qt::DisplayRole).toString(),
+                  U(captions[k]));
     EXPECT_FALSE(form->ListView1->header()->sectionsClickable());
     EXPECT_EQ(form->ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_TRUE(form->OrdenarAgenda1->isChecked());
@@ -67,14 +70,19 @@ TEST_F(MainWindow, MenusHoldEveryItemInOrder) {
               (V{"&Nueva", "&Abrir...", "Abrir &Reciente", "&Guardar", "Guardar &Como...", "-",
                  "&Imprimir", "-", "&Salir"}));
     EXPECT_EQ(MenuTexts(TopMenu(*form, "&Edición")),
-              (V{"&Cortar", "&Copiar", "&Pegar", "&Seleccionar Todo", "-", "&Ordenar Agenda", "-", "&Buscar"}));
+              (V{"&Cortar", "&Copiar", "&Pegar", "&Seleccionar Todo", "-", "&Ordenar Agenda", "-",
+                 "&Buscar"}));
     EXPECT_EQ(MenuTexts(TopMenu(*form, "&Ver")),
-              (V{U("Nombre y Apellidos"), U("Dirección"), U("Teléfono"), U("Móvil"), U("Código Postal"),
-                 U("e-mail"), U("Fax"), U("Organización"), U("Departamento"), U("Oficina"), U("Página Web")}));
-    EXPECT_EQ(MenuTexts(TopMenu(*form, "&Mantenimiento")),
-              (V{"&Agregar Registro", "&Borrar Registro", "&Modificar Registro", "-", "&Borrar Agenda"}));
-    EXPECT_EQ(MenuTexts(TopMenu(*form, "&Tareas")), (V{U("&Enviar Correo Electrónico..."), "&Navegar por internet"}));
-    EXPECT_EQ(MenuTexts(TopMenu(*form, "A&yuda")), (V{"&Contenido...", "&Enviar e-mail autor...", "-", "&Acerca de..."}));
+              (V{U("Nombre y Apellidos"), U("Dirección"), U("Teléfono"), U("Móvil"),
+                 U("Código Postal"), U("e-mail"), U("Fax"), U("Organización"), U("Departamento"),
+                 U("Oficina"), U("Página Web")}));
+    EXPECT_EQ(
+        MenuTexts(TopMenu(*form, "&Mantenimiento")),
+        (V{"&Agregar Registro", "&Borrar Registro", "&Modificar Registro", "-", "&Borrar Agenda"}));
+    EXPECT_EQ(MenuTexts(TopMenu(*form, "&Tareas")),
+              (V{U("&Enviar Correo Electrónico..."), "&Navegar por internet"}));
+    EXPECT_EQ(MenuTexts(TopMenu(*form, "A&yuda")),
+              (V{"&Contenido...", "&Enviar e-mail autor...", "-", "&Acerca de..."}));
     EXPECT_EQ(MenuTexts(form->PopupMenu1),
               (V{"&Cortar", "&Copiar", "&Pegar", "-", "&Agregar Registro", "&Modificar Registro",
                  "&Borrar Registro", "-", U("&Enviar Correo Electrónico...")}));
@@ -96,10 +104,27 @@ TEST_F(MainWindow, ToolBarButtonsHaveIconsAndHintsInOrder) {
         hints.push_back(a->toolTip());
         EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
     }
-    EXPECT_EQ(hints, (std::vector<QString>{"Nueva Agenda", "Abrir Agenda", "Guardar Agenda", "Imprimir", "-",
-                                           "Copiar", "Pegar", "Cortar", "-", "Buscar", "-",
-                                           "Agregar Registro", "Eliminar Registro", "Modificar Registro", "-",
-                                           "Borrar Agenda", "-", "Enviar E-Mail", "Browse URL", "-", "Salir"}));
+    EXPECT_EQ(hints, (std::vector<QString>{"Nueva Agenda",
+                                           "Abrir Agenda",
+                                           "Guardar Agenda",
+                                           "Imprimir",
+                                           "-",
+                                           "Copiar",
+                                           "Pegar",
+                                           "Cortar",
+                                           "-",
+                                           "Buscar",
+                                           "-",
+                                           "Agregar Registro",
+                                           "Eliminar Registro",
+                                           "Modificar Registro",
+                                           "-",
+                                           "Borrar Agenda",
+                                           "-",
+                                           "Enviar E-Mail",
+                                           "Browse URL",
+                                           "-",
+                                           "Salir"}));
 }
 
 TEST_F(MainWindow, CommandsHaveTheirShortcuts) {
@@ -108,14 +133,22 @@ TEST_F(MainWindow, CommandsHaveTheirShortcuts) {
         QAction* action;
         QKeySequence key;
     } rows[] = {
-        {form->Nueva, QKeySequence("Ctrl+N")},     {form->Abrir, QKeySequence("Ctrl+A")},
-        {form->Guardar, QKeySequence("Ctrl+G")},   {form->imprimir, QKeySequence("Ctrl+P")},
-        {form->Cortar, QKeySequence("Ctrl+X")},    {form->copiar, QKeySequence("Ctrl+C")},
-        {form->Pegar, QKeySequence("Ctrl+V")},     {form->SeleccionarTodo1, QKeySequence("Ctrl+Z")},
-        {form->Buscar, QKeySequence("F3")},        {form->BuscarSiguiente, QKeySequence("F4")},
-        {form->AgregarReg, QKeySequence("Ctrl+F1")}, {form->EliminarReg, QKeySequence(Qt::Key_Delete)},
-        {form->ModificarReg, QKeySequence("Ctrl+F3")}, {form->BorrarAgenda, QKeySequence("Ctrl+D")},
-        {form->EnviarMail, QKeySequence("F9")},    {form->Notas, QKeySequence("F10")},
+        {form->Nueva, QKeySequence("Ctrl+N")},
+        {form->Abrir, QKeySequence("Ctrl+A")},
+        {form->Guardar, QKeySequence("Ctrl+G")},
+        {form->imprimir, QKeySequence("Ctrl+P")},
+        {form->Cortar, QKeySequence("Ctrl+X")},
+        {form->copiar, QKeySequence("Ctrl+C")},
+        {form->Pegar, QKeySequence("Ctrl+V")},
+        {form->SeleccionarTodo1, QKeySequence("Ctrl+Z")},
+        {form->Buscar, QKeySequence("F3")},
+        {form->BuscarSiguiente, QKeySequence("F4")},
+        {form->AgregarReg, QKeySequence("Ctrl+F1")},
+        {form->EliminarReg, QKeySequence(Qt::Key_Delete)},
+        {form->ModificarReg, QKeySequence("Ctrl+F3")},
+        {form->BorrarAgenda, QKeySequence("Ctrl+D")},
+        {form->EnviarMail, QKeySequence("F9")},
+        {form->Notas, QKeySequence("F10")},
     };
     for (const Row& r : rows)
         EXPECT_EQ(r.action->shortcut(), r.key) << r.action->objectName().toStdString();
@@ -124,14 +157,16 @@ TEST_F(MainWindow, CommandsHaveTheirShortcuts) {
 
 TEST_F(MainWindow, OnlyTheStartCommandsAreEnabledAfterStartUp) {
     start();
-    for (QAction* a : {form->Nueva, form->Abrir, form->Salir, form->OrdenarAgenda1, form->BrowseURL1,
-                       form->BrowseURL2, form->Enviaremailautor1, form->Acercade1})
+    for (QAction* a :
+         {form->Nueva, form->Abrir, form->Salir, form->OrdenarAgenda1, form->BrowseURL1,
+          form->BrowseURL2, form->Enviaremailautor1, form->Acercade1})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     for (QAction* a : form->viewItem)
         EXPECT_TRUE(a->isEnabled());
-    for (QAction* a : {form->ModificarReg, form->EnviarMail, form->Guardar, form->GuardarComo, form->Cortar,
-                       form->copiar, form->Pegar, form->SeleccionarTodo1, form->Buscar, form->BuscarSiguiente,
-                       form->imprimir, form->BorrarAgenda, form->EliminarReg, form->AgregarReg})
+    for (QAction* a :
+         {form->ModificarReg, form->EnviarMail, form->Guardar, form->GuardarComo, form->Cortar,
+          form->copiar, form->Pegar, form->SeleccionarTodo1, form->Buscar, form->BuscarSiguiente,
+          form->imprimir, form->BorrarAgenda, form->EliminarReg, form->AgregarReg})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_FALSE(form->Mantenimiento1->menuAction()->isEnabled());
     EXPECT_TRUE(form->state.ArchivoNuevo && form->state.SinAgenda);
@@ -141,8 +176,10 @@ TEST_F(MainWindow, OnlyTheStartCommandsAreEnabledAfterStartUp) {
 
 TEST_F(MainWindow, DisabledKeysDoNothingRightAfterStartUp) {
     start();
-    for (auto [key, mod] : {std::pair{Qt::Key_F3, Qt::NoModifier}, {Qt::Key_F4, Qt::NoModifier},
-                            {Qt::Key_F1, Qt::ControlModifier}, {Qt::Key_Delete, Qt::NoModifier}})
+    for (auto [key, mod] : {std::pair{Qt::Key_F3, Qt::NoModifier},
+                            {Qt::Key_F4, Qt::NoModifier},
+                            {Qt::Key_F1, Qt::ControlModifier},
+                            {Qt::Key_Delete, Qt::NoModifier}})
         expectNoModal([&, key = key, mod = mod] { press(key, mod); });
     EXPECT_FALSE(form->state.Modificado); // Del did not run the delete command
     EXPECT_TRUE(platform.shown.empty());
@@ -159,7 +196,8 @@ TEST_F(MainWindow, RecentItemsComeFromMenuDatAndAreCopiedToTheWorkingFolder) {
     EXPECT_FALSE(form->imenu[2]->isVisible());
     EXPECT_EQ(form->imenu[3]->text(), "/libros/a&&b.kbx");
     EXPECT_FALSE(form->imenu[4]->isVisible()); // the short file reads as padded
-    EXPECT_EQ(test::ReadFileBytes(path("cwd/menu.dat")), "\r\n/libros/uno.kbx\r\n\r\n/libros/a&b.kbx\r\n\r\n");
+    EXPECT_EQ(test::ReadFileBytes(path("cwd/menu.dat")),
+              "\r\n/libros/uno.kbx\r\n\r\n/libros/a&b.kbx\r\n\r\n");
     EXPECT_TRUE(platform.shown.empty());
 }
 
@@ -187,11 +225,12 @@ TEST_F(MainWindow, LoadingABookFillsTheListColumnsAndCommands) {
     EXPECT_FALSE(form->viewItem[FieldIndex(Field::fax)]->isChecked());
     EXPECT_FALSE(form->viewItem[FieldIndex(Field::web)]->isChecked());
     EXPECT_TRUE(form->viewItem[FieldIndex(Field::oficina)]->isChecked());
-    for (QAction* a : {form->Guardar, form->GuardarComo, form->imprimir, form->SeleccionarTodo1, form->Buscar,
-                       form->BorrarAgenda, form->AgregarReg})
+    for (QAction* a : {form->Guardar, form->GuardarComo, form->imprimir, form->SeleccionarTodo1,
+                       form->Buscar, form->BorrarAgenda, form->AgregarReg})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(form->Mantenimiento1->menuAction()->isEnabled());
-    for (QAction* a : {form->Cortar, form->copiar, form->EliminarReg, form->ModificarReg, form->EnviarMail})
+    for (QAction* a :
+         {form->Cortar, form->copiar, form->EliminarReg, form->ModificarReg, form->EnviarMail})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(form->state.ListaTrabajo.empty());
     EXPECT_EQ(form->model->data(form->model->index(0, 2), Qt::DisplayRole).toString(), "555 1234");
@@ -237,7 +276,10 @@ TEST_F(MainWindow, SavingWritesTheBookBackByteForByte) {
     std::string all;
     for (int b = 0x20; b < 0x100; ++b)
         all += static_cast<char>(b);
-    ContactRecord odd = Record("\xC1ngel \xD1" "u\xF1" "ez", all, "a@b");
+    ContactRecord odd = Record("\xC1ngel \xD1"
+                               "u\xF1"
+                               "ez",
+                               all, "a@b");
     std::string p = writeBook("libro.kbx", {Record("ana"), Record("Ana"), odd, Record("")}, {0, 6});
     const std::string before = test::ReadFileBytes(p);
     form->CargarAgenda(QString::fromStdString(p));
@@ -259,7 +301,8 @@ TEST_F(MainWindow, SavingWritesTheBookBackByteForByte) {
 TEST_F(MainWindow, SaveAsAlwaysAppendsKbx) {
     start();
     form->CargarAgenda(QString::fromStdString(writeBook("uno.kbx", {Record("Eva")})));
-    platform.saveNames = {QString::fromStdString(path("casa")), QString::fromStdString(path("casa.kbx"))};
+    platform.saveNames = {QString::fromStdString(path("casa")),
+                          QString::fromStdString(path("casa.kbx"))};
     form->GuardarAgendaComo();
     EXPECT_EQ(form->state.ArchivoActual, path("casa.kbx"));
     form->GuardarAgendaComo();
@@ -288,11 +331,16 @@ TEST_F(MainWindow, AFailedWriteChangesNoStateAndLeavesTheOldFile) {
 TEST_F(MainWindow, OrderingFollowsTheLocaleCaseSensitively) {
     start();
     std::vector<ContactRecord> records;
-    for (const char* n : {"Zoe", "\xC1lvaro", "ana", "Ana", "alvaro", "\xF1" "u", "nu", "Nu", "o"})
+    for (const char* n : {"Zoe", "\xC1lvaro", "ana", "Ana", "alvaro",
+                          "\xF1"
+                          "u",
+                          "nu", "Nu", "o"})
         records.push_back(Record(n));
     form->CargarAgenda(QString::fromStdString(writeBook("l.kbx", records)));
     EXPECT_EQ(names(), (std::vector<std::string>{"alvaro", "\xC1lvaro", "ana", "Ana", "nu", "Nu",
-                                                 "\xF1" "u", "o", "Zoe"}));
+                                                 "\xF1"
+                                                 "u",
+                                                 "o", "Zoe"}));
     // Off: the file order; on again: sorted at once; off: stays sorted.
     form->OrdenarAgenda1->trigger();
     form->CargarAgenda(QString::fromStdString(path("l.kbx")));
@@ -306,7 +354,8 @@ TEST_F(MainWindow, OrderingFollowsTheLocaleCaseSensitively) {
 TEST_F(MainWindow, SortingKeepsTheSelectionOnItsRows) {
     start();
     form->OrdenarAgenda1->trigger();
-    form->CargarAgenda(QString::fromStdString(writeBook("l.kbx", {Record("c"), Record("b"), Record("a")})));
+    form->CargarAgenda(
+        QString::fromStdString(writeBook("l.kbx", {Record("c"), Record("b"), Record("a")})));
     clickRow(0); // "c"
     form->OrdenarAgenda1->trigger();
     EXPECT_EQ(form->SelectedRows(), std::vector<int>{2});
@@ -339,18 +388,21 @@ TEST_F(MainWindow, HidingEveryColumnAndShowingOneAgain) {
 
 TEST_F(MainWindow, SelectingARowEnablesTheRowCommandsAndAnEmptyClickDisablesThem) {
     start();
-    form->CargarAgenda(QString::fromStdString(writeBook("l.kbx", {Record("a"), Record("b"), Record("c")})));
+    form->CargarAgenda(
+        QString::fromStdString(writeBook("l.kbx", {Record("a"), Record("b"), Record("c")})));
     clickRow(1);
     EXPECT_TRUE(form->state.RegistroElegido);
     EXPECT_EQ(IndiceElegido, 1);
-    for (QAction* a : {form->Cortar, form->copiar, form->EliminarReg, form->ModificarReg, form->EnviarMail})
+    for (QAction* a :
+         {form->Cortar, form->copiar, form->EliminarReg, form->ModificarReg, form->EnviarMail})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     clickRow(2, Qt::ControlModifier);
     EXPECT_EQ(IndiceElegido, 1);
     QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, {},
                       QPoint(10, form->ListView1->viewport()->height() - 5));
     EXPECT_EQ(IndiceElegido, -1);
-    for (QAction* a : {form->Cortar, form->copiar, form->EliminarReg, form->ModificarReg, form->EnviarMail})
+    for (QAction* a :
+         {form->Cortar, form->copiar, form->EliminarReg, form->ModificarReg, form->EnviarMail})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
 }
 
@@ -360,7 +412,8 @@ TEST_F(MainWindow, SelectAllAndTheErrorBoxRule) {
     press(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(form->SelectedRows(), (std::vector<int>{0, 1}));
     form->Guarded([] { throw std::runtime_error("List index out of bounds (5)"); });
-    form->Guarded([] { throw std::runtime_error("Cannot open file \"x\". No such file or directory."); });
+    form->Guarded(
+        [] { throw std::runtime_error("Cannot open file \"x\". No such file or directory."); });
     form->Guarded([] { throw std::runtime_error("Socket Error # 10061\r\nConnection refused."); });
     form->Guarded([] { throw std::runtime_error("530 denied\r\n"); });
     ASSERT_EQ(platform.shown.size(), 4u);

@@ -15,31 +15,41 @@ using namespace veldrano;
 using veldrano::test::WindowTest;
 
 class RecordEditing : public WindowTest {
-protected:
-    QLineEdit* field(QWidget* dialog, const char* name) { return dialog->findChild<QLineEdit*>(name); }
-    void ok(QWidget* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton); }
-    void cancel(QWidget* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton); }
+  protected:
+    QLineEdit* field(QWidget* dialog, const char* name) {
+        return dialog->findChild<QLineEdit*>(name);
+    }
+    void ok(QWidget* dialog) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+    }
+    void cancel(QWidget* dialog) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
+    }
     void add(const QString& name, const QString& phone = {}) {
-        withModal([&] { press(Qt::Key_F1, Qt::ControlModifier); }, [&](QWidget* d) {
-            QTest::keyClicks(field(d, "nombre"), name);
-            QTest::keyClicks(field(d, "telefono"), phone);
-            ok(d);
-        });
+        withModal([&] { press(Qt::Key_F1, Qt::ControlModifier); },
+                  [&](QWidget* d) {
+                      QTest::keyClicks(field(d, "nombre"), name);
+                      QTest::keyClicks(field(d, "telefono"), phone);
+                      ok(d);
+                  });
     }
     void modify(const std::function<void(QWidget*)>& edit) {
-        withModal([&] { press(Qt::Key_F3, Qt::ControlModifier); }, [&](QWidget* d) {
-            edit(d);
-            ok(d);
-        });
+        withModal([&] { press(Qt::Key_F3, Qt::ControlModifier); },
+                  [&](QWidget* d) {
+                      edit(d);
+                      ok(d);
+                  });
     }
 };
 
 TEST_F(RecordEditing, DialogsHaveTheirCaptionsPagesAndNoDefaultButton) {
     start();
-    for (RecordDialog* d : {static_cast<RecordDialog*>(form->Form2), static_cast<RecordDialog*>(form->Form3)}) {
+    for (RecordDialog* d :
+         {static_cast<RecordDialog*>(form->Form2), static_cast<RecordDialog*>(form->Form3)}) {
         EXPECT_EQ(d->BitBtn1->text(), "&Aceptar");
         EXPECT_EQ(d->BitBtn2->text(), "&Cancelar");
-        EXPECT_FALSE(d->BitBtn1->isDefault() || d->BitBtn1->autoDefault() || d->BitBtn2->autoDefault());
+        EXPECT_FALSE(d->BitBtn1->isDefault() || d->BitBtn1->autoDefault() ||
+                     d->BitBtn2->autoDefault());
         EXPECT_EQ(d->minimumSize(), d->maximumSize()); // fixed size
         std::vector<QString> labels;
         for (QLabel* l : d->findChildren<QLabel*>())
@@ -58,20 +68,21 @@ TEST_F(RecordEditing, DialogsHaveTheirCaptionsPagesAndNoDefaultButton) {
 TEST_F(RecordEditing, AddNeedsANameKeepsTheDialogAndMarksTheBook) {
     start();
     form->Nueva->trigger();
-    withModal([&] { press(Qt::Key_F1, Qt::ControlModifier); }, [&](QWidget* d) {
-        QTest::keyClicks(field(d, "telefono"), "555");
-        ok(d);
-        EXPECT_TRUE(d->isVisible());
-        ASSERT_EQ(platform.shown.size(), 1u);
-        EXPECT_EQ(platform.shown[0].text, "Debe rellenar el campo Nombre");
-        EXPECT_EQ(platform.shown[0].title, "Error");
-        EXPECT_EQ(platform.shown[0].icon, PlatformServices::Icon::None);
-        QTest::keyClick(d, Qt::Key_Escape); // no cancel button: Escape does nothing
-        EXPECT_TRUE(d->isVisible());
-        QTest::keyClicks(field(d, "nombre"), " ");
-        ok(d);
-        EXPECT_FALSE(d->isVisible());
-    });
+    withModal([&] { press(Qt::Key_F1, Qt::ControlModifier); },
+              [&](QWidget* d) {
+                  QTest::keyClicks(field(d, "telefono"), "555");
+                  ok(d);
+                  EXPECT_TRUE(d->isVisible());
+                  ASSERT_EQ(platform.shown.size(), 1u);
+                  EXPECT_EQ(platform.shown[0].text, "Debe rellenar el campo Nombre");
+                  EXPECT_EQ(platform.shown[0].title, "Error");
+                  EXPECT_EQ(platform.shown[0].icon, PlatformServices::Icon::None);
+                  QTest::keyClick(d, Qt::Key_Escape); // no cancel button: Escape does nothing
+                  EXPECT_TRUE(d->isVisible());
+                  QTest::keyClicks(field(d, "nombre"), " ");
+                  ok(d);
+                  EXPECT_FALSE(d->isVisible());
+              });
     ASSERT_EQ(rows().size(), 1u);
     ContactRecord expected{};
     expected[0] = " ";
@@ -79,25 +90,28 @@ TEST_F(RecordEditing, AddNeedsANameKeepsTheDialogAndMarksTheBook) {
     EXPECT_EQ(rows()[0], expected);
     EXPECT_TRUE(form->state.Modificado);
     EXPECT_TRUE(form->state.ListaActivada);
-    for (QAction* a : {form->Guardar, form->GuardarComo, form->imprimir, form->SeleccionarTodo1, form->Buscar,
-                       form->BorrarAgenda})
+    for (QAction* a : {form->Guardar, form->GuardarComo, form->imprimir, form->SeleccionarTodo1,
+                       form->Buscar, form->BorrarAgenda})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_TRUE(form->Form2->edit(FieldIndex(Field::telefono))->text().isEmpty()); // emptied after OK
+    EXPECT_TRUE(
+        form->Form2->edit(FieldIndex(Field::telefono))->text().isEmpty()); // emptied after OK
 }
 
 TEST_F(RecordEditing, ACancelledAddKeepsItsTextForTheNextOpening) {
     start();
     form->Nueva->trigger();
-    withModal([&] { form->AgregarReg->trigger(); }, [&](QWidget* d) {
-        field(d, "nombre")->insert(QString::fromUtf8("Íñigo"));
-        cancel(d);
-    });
+    withModal([&] { form->AgregarReg->trigger(); },
+              [&](QWidget* d) {
+                  field(d, "nombre")->insert(QString::fromUtf8("Íñigo"));
+                  cancel(d);
+              });
     EXPECT_TRUE(rows().empty());
     EXPECT_FALSE(form->state.Modificado);
-    withModal([&] { form->AgregarReg->trigger(); }, [&](QWidget* d) {
-        EXPECT_EQ(field(d, "nombre")->text(), QString::fromUtf8("Íñigo"));
-        ok(d);
-    });
+    withModal([&] { form->AgregarReg->trigger(); },
+              [&](QWidget* d) {
+                  EXPECT_EQ(field(d, "nombre")->text(), QString::fromUtf8("Íñigo"));
+                  ok(d);
+              });
     EXPECT_EQ(names(), std::vector<std::string>{"\xCD\xF1igo"}); // stored in Windows-1252
 }
 
@@ -144,10 +158,11 @@ TEST_F(RecordEditing, ModifyWithOrderingOffKeepsTheRowAndACancelLeavesItAlone) {
     modify([&](QWidget* d) { field(d, "nombre")->setText("z"); });
     EXPECT_EQ(names(), (std::vector<std::string>{"z", "a"}));
     form->state.Modificado = false;
-    withModal([&] { form->ModificarReg->trigger(); }, [&](QWidget* d) {
-        field(d, "nombre")->setText("nunca");
-        cancel(d);
-    });
+    withModal([&] { form->ModificarReg->trigger(); },
+              [&](QWidget* d) {
+                  field(d, "nombre")->setText("nunca");
+                  cancel(d);
+              });
     EXPECT_EQ(names(), (std::vector<std::string>{"z", "a"}));
     EXPECT_FALSE(form->state.Modificado);
 }
@@ -157,7 +172,10 @@ TEST_F(RecordEditing, ModifyWithoutAChosenRecordWarns) {
     form->CargarAgenda(QString::fromStdString(writeBook("l.kbx", {Record("a"), Record("b")})));
     clickRow(0);
     form->DeselectAll();
-    expectNoModal([&] { form->ModificarReg->setEnabled(true); form->ModificarReg->trigger(); });
+    expectNoModal([&] {
+        form->ModificarReg->setEnabled(true);
+        form->ModificarReg->trigger();
+    });
     ASSERT_EQ(platform.shown.size(), 1u);
     EXPECT_EQ(platform.shown[0].text, "Debe elegir el componente a modificar de la lista");
     EXPECT_EQ(platform.shown[0].title, "Aviso");
@@ -195,13 +213,14 @@ TEST_F(RecordEditing, DeletingTheLastRecordDisablesTheBookCommands) {
 TEST_F(RecordEditing, ACharacterTheCodePageCannotHoldIsRefused) {
     start();
     form->Nueva->trigger();
-    withModal([&] { form->AgregarReg->trigger(); }, [&](QWidget* d) {
-        field(d, "nombre")->insert(QString::fromUtf8("Ana €"));
-        field(d, "nombre")->insert(QString::fromUtf8("Ω"));
-        EXPECT_EQ(field(d, "nombre")->text(), QString::fromUtf8("Ana €"));
-        ASSERT_EQ(platform.shown.size(), 1u);
-        EXPECT_TRUE(platform.shown[0].text.contains(QString::fromUtf8("«Ω»")));
-        ok(d);
-    });
+    withModal([&] { form->AgregarReg->trigger(); },
+              [&](QWidget* d) {
+                  field(d, "nombre")->insert(QString::fromUtf8("Ana €"));
+                  field(d, "nombre")->insert(QString::fromUtf8("Ω"));
+                  EXPECT_EQ(field(d, "nombre")->text(), QString::fromUtf8("Ana €"));
+                  ASSERT_EQ(platform.shown.size(), 1u);
+                  EXPECT_TRUE(platform.shown[0].text.contains(QString::fromUtf8("«Ω»")));
+                  ok(d);
+              });
     EXPECT_EQ(names(), std::vector<std::string>{"Ana \x80"});
 }

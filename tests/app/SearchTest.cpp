@@ -12,7 +12,7 @@ using namespace veldrano;
 using veldrano::test::WindowTest;
 
 class Search : public WindowTest {
-protected:
+  protected:
     void load(const std::vector<const char*>& list) {
         std::vector<ContactRecord> records;
         for (const char* n : list)
@@ -22,13 +22,14 @@ protected:
         form->CargarAgenda(QString::fromStdString(writeBook("l.kbx", records)));
     }
     void find(const QString& text, bool caseSensitive) {
-        withModal([&] { press(Qt::Key_F3); }, [&](QWidget* d) {
-            auto* edit = d->findChild<QLineEdit*>("buscar");
-            edit->clear();
-            edit->insert(text);
-            d->findChild<QCheckBox*>("OpcionBusqueda")->setChecked(caseSensitive);
-            QTest::mouseClick(d->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
-        });
+        withModal([&] { press(Qt::Key_F3); },
+                  [&](QWidget* d) {
+                      auto* edit = d->findChild<QLineEdit*>("buscar");
+                      edit->clear();
+                      edit->insert(text);
+                      d->findChild<QCheckBox*>("OpcionBusqueda")->setChecked(caseSensitive);
+                      QTest::mouseClick(d->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+                  });
     }
 };
 
@@ -36,7 +37,8 @@ TEST_F(Search, TheDialogStartsCheckedAndEmpty) {
     start();
     EXPECT_EQ(form->Form4->windowTitle(), "Busqueda");
     EXPECT_TRUE(form->Form4->OpcionBusqueda->isChecked());
-    EXPECT_EQ(form->Form4->OpcionBusqueda->text(), QString::fromUtf8("Sensible a mayúsculas y minusculas."));
+    EXPECT_EQ(form->Form4->OpcionBusqueda->text(),
+              QString::fromUtf8("Sensible a mayúsculas y minusculas."));
     EXPECT_TRUE(form->Form4->buscar->text().isEmpty());
 }
 
@@ -102,8 +104,10 @@ TEST_F(Search, SearchingAnEmptyBookChangesNothing) {
     find("a", true);
     EXPECT_TRUE(names().empty());
     EXPECT_FALSE(form->BuscarSiguiente->isEnabled());
-    withModal([&] { form->Buscar->trigger(); }, [&](QWidget* d) {
-        QTest::mouseClick(d->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton); // cancel
-        EXPECT_FALSE(d->isVisible());
-    });
+    withModal([&] { form->Buscar->trigger(); },
+              [&](QWidget* d) {
+                  QTest::mouseClick(d->findChild<QPushButton*>("BitBtn2"),
+                                    Qt::LeftButton); // cancel
+                  EXPECT_FALSE(d->isVisible());
+              });
 }

@@ -25,8 +25,10 @@ using veldrano::test::WindowTest;
 using veldrano::test::WriteFileBytes;
 
 namespace {
-const QString kNoSettings = QString::fromUtf8("No se encuentra CORREO.CFG o formato de archivo no válido");
-const QString kNoConnection = QString::fromUtf8("No se ha podido establecer la conexión con el servidor");
+const QString kNoSettings =
+    QString::fromUtf8("No se encuentra CORREO.CFG o formato de archivo no válido");
+const QString kNoConnection =
+    QString::fromUtf8("No se ha podido establecer la conexión con el servidor");
 
 // A port on 127.0.0.1 where nothing listens.
 int ClosedPort() {
@@ -35,7 +37,7 @@ int ClosedPort() {
 }
 // The tests' real SMTP server (aiosmtpd) in a child process, for one test.
 class RealServer {
-public:
+  public:
     explicit RealServer(const std::string& folder) {
         int toChild[2], fromChild[2];
         if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0)
@@ -71,7 +73,7 @@ public:
         m_pid = 0;
     }
 
-private:
+  private:
     pid_t m_pid = 0;
     FILE* m_in = nullptr;
     FILE* m_out = nullptr;
@@ -95,11 +97,12 @@ std::string Decode(const std::string& eml) {
 } // namespace
 
 class SendMail : public WindowTest {
-protected:
+  protected:
     void loadContacts() {
-        form->CargarAgenda(QString::fromStdString(writeBook(
-            "l.kbx", {Record("Ana", "", "ana@correo.example"), Record("Bea", "", "bea@correo.example"),
-                      Record("Carla", "", "carla@correo.example")})));
+        form->CargarAgenda(QString::fromStdString(
+            writeBook("l.kbx", {Record("Ana", "", "ana@correo.example"),
+                                Record("Bea", "", "bea@correo.example"),
+                                Record("Carla", "", "carla@correo.example")})));
     }
     TForm6& dialog() { return *form->Form6; }
     void click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
@@ -152,14 +155,15 @@ TEST_F(SendMail, F9FillsTheSettingsAndTheFirstSelectedContact) {
     clickRow(1);
     clickRow(2, Qt::ControlModifier);
     clickRow(0, Qt::ControlModifier);
-    withModal([&] { press(Qt::Key_F9); }, [&](QWidget* w) {
-        EXPECT_EQ(w, &dialog());
-        EXPECT_EQ(dialog().servidor->text(), "smtp.correo.example");
-        EXPECT_EQ(dialog().usuario->text(), "lucia");
-        EXPECT_EQ(dialog().contrasena->text(), "secreta");
-        EXPECT_EQ(dialog().destino->text(), "ana@correo.example");
-        w->close(); // the close box saves nothing
-    });
+    withModal([&] { press(Qt::Key_F9); },
+              [&](QWidget* w) {
+                  EXPECT_EQ(w, &dialog());
+                  EXPECT_EQ(dialog().servidor->text(), "smtp.correo.example");
+                  EXPECT_EQ(dialog().usuario->text(), "lucia");
+                  EXPECT_EQ(dialog().contrasena->text(), "secreta");
+                  EXPECT_EQ(dialog().destino->text(), "ana@correo.example");
+                  w->close(); // the close box saves nothing
+              });
     EXPECT_TRUE(form->state.ListaTrabajo.empty());
     EXPECT_EQ(ReadFileBytes(dataFile("correo.cfg")), "smtp.correo.example\r\nlucia\r\nsecreta\r\n");
 }
@@ -185,13 +189,14 @@ TEST_F(SendMail, SalirWritesTheFirstThreeLinesAndKeepsTheRest) {
     start();
     loadContacts();
     clickRow(0);
-    withModal([&] { form->EnviarMail->trigger(); }, [&](QWidget*) {
-        dialog().servidor->setText("nuevo.example");
-        dialog().contrasena->setText(QString::fromUtf8("contraseña"));
-        click(dialog().salir);
-    });
-    EXPECT_EQ(ReadFileBytes(dataFile("correo.cfg")),
-              "nuevo.example\r\nusuario\r\ncontrase\xF1" "a\r\ncuarta\r\nquinta\r\n");
+    withModal([&] { form->EnviarMail->trigger(); },
+              [&](QWidget*) {
+                  dialog().servidor->setText("nuevo.example");
+                  dialog().contrasena->setText(QString::fromUtf8("contraseña"));
+                  click(dialog().salir);
+              });
+    EXPECT_EQ(ReadFileBytes(dataFile("correo.cfg")), "nuevo.example\r\nusuario\r\ncontrase\xF1"
+                                                     "a\r\ncuarta\r\nquinta\r\n");
     struct stat st {};
     ASSERT_EQ(::stat(dataFile("correo.cfg").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -201,24 +206,26 @@ TEST_F(SendMail, SalirWritesTheFirstThreeLinesAndKeepsTheRest) {
 TEST_F(SendMail, SalirWithABadSettingsFileKeepsTheDialogOpen) {
     start();
     WriteFileBytes(dataFile("correo.cfg"), "solo\r\ndos\r\n");
-    withModal([&] { form->Enviaremailautor1->trigger(); }, [&](QWidget* w) {
-        click(dialog().salir);
-        EXPECT_TRUE(w->isVisible());
-        ASSERT_EQ(platform.shown.size(), 1u);
-        EXPECT_EQ(platform.shown[0].title, "KTRVO");
-        EXPECT_EQ(platform.shown[0].text, "List index out of bounds (2)");
-        w->close();
-    });
+    withModal([&] { form->Enviaremailautor1->trigger(); },
+              [&](QWidget* w) {
+                  click(dialog().salir);
+                  EXPECT_TRUE(w->isVisible());
+                  ASSERT_EQ(platform.shown.size(), 1u);
+                  EXPECT_EQ(platform.shown[0].title, "KTRVO");
+                  EXPECT_EQ(platform.shown[0].text, "List index out of bounds (2)");
+                  w->close();
+              });
 }
 
 TEST_F(SendMail, MailToTheAuthorNeedsNoSettings) {
     std::filesystem::remove(dataFile("correo.cfg"));
     start();
-    withModal([&] { form->Enviaremailautor1->trigger(); }, [&](QWidget* w) {
-        EXPECT_EQ(dialog().destino->text(), QString::fromUtf8(VELDRANO_AUTHOR_EMAIL));
-        EXPECT_TRUE(dialog().servidor->text().isEmpty());
-        w->close();
-    });
+    withModal([&] { form->Enviaremailautor1->trigger(); },
+              [&](QWidget* w) {
+                  EXPECT_EQ(dialog().destino->text(), QString::fromUtf8(VELDRANO_AUTHOR_EMAIL));
+                  EXPECT_TRUE(dialog().servidor->text().isEmpty());
+                  w->close();
+              });
     EXPECT_TRUE(platform.shown.empty());
 }
 
@@ -240,14 +247,17 @@ TEST_F(SendMail, AFailedConnectKeepsTheConnectedLayoutAndSendStillDelivers) {
     d.respuesta->setText("lucia@correo.example");
     d.asunto->setText(QString::fromUtf8("Reunión de mañana"));
     d.mensaje->setPlainText(QString::fromUtf8("Hola Ana:\n.con punto\n\nAdiós"));
-    ScriptMessage(server, "lucia@correo.example", "ana@correo.example",
-                  {"From: lucia@correo\\.example", "Subject: =\\?ISO-8859-1\\?Q\\?Reuni=F3n\\?= de =\\?ISO-8859-1\\?Q\\?ma=F1ana\\?=",
-                   "To: ana@correo\\.example", "Date: .+", "X-Priority: 3", "X-Library: .+"},
-                  {"Hola Ana:", "..con punto", "", "Adi\xF3s"});
+    ScriptMessage(
+        server, "lucia@correo.example", "ana@correo.example",
+        {"From: lucia@correo\\.example",
+         "Subject: =\\?ISO-8859-1\\?Q\\?Reuni=F3n\\?= de =\\?ISO-8859-1\\?Q\\?ma=F1ana\\?=",
+         "To: ana@correo\\.example", "Date: .+", "X-Priority: 3", "X-Library: .+"},
+        {"Hola Ana:", "..con punto", "", "Adi\xF3s"});
     click(d.enviar);
     EXPECT_TRUE(server.finished());
     EXPECT_EQ(platform.shown.size(), 1u);
-    EXPECT_TRUE(d.destino->text().isEmpty() && d.asunto->text().isEmpty() && d.mensaje->toPlainText().isEmpty());
+    EXPECT_TRUE(d.destino->text().isEmpty() && d.asunto->text().isEmpty() &&
+                d.mensaje->toPlainText().isEmpty());
     EXPECT_FALSE(d.conectar->isEnabled()); // still the connected layout
     click(d.desconectar);
     EXPECT_TRUE(d.conectar->isEnabled());
@@ -263,7 +273,8 @@ TEST_F(SendMail, AnEmptyReplyAddressGivesAnEmptyEnvelopeSender) {
     LoopbackServer server;
     d.SetPortForTesting(server.port());
     ScriptMessage(server, "", "bea@correo.example",
-                  {"To: bea@correo\\.example", "Date: .+", "X-Priority: 3", "X-Library: .+"}, {"x"});
+                  {"To: bea@correo\\.example", "Date: .+", "X-Priority: 3", "X-Library: .+"},
+                  {"x"});
     d.destino->setText("bea@correo.example");
     d.mensaje->setPlainText("x");
     click(d.enviar);
@@ -277,23 +288,25 @@ TEST_F(SendMail, DisconnectEmptiesTheFieldsAndSalirKeepsTheSessionAndLayout) {
     LoopbackServer server;
     d.SetPortForTesting(server.port());
     server.send("220 listo\r\n").expectLineMatching("EHLO .+").send("250 ok\r\n");
-    withModal([&] { form->Enviaremailautor1->trigger(); }, [&](QWidget*) {
-        d.servidor->setText("127.0.0.1");
-        click(d.conectar);
-        EXPECT_TRUE(d.MiSMTP.IsConnected());
-        click(d.salir);
-    });
+    withModal([&] { form->Enviaremailautor1->trigger(); },
+              [&](QWidget*) {
+                  d.servidor->setText("127.0.0.1");
+                  click(d.conectar);
+                  EXPECT_TRUE(d.MiSMTP.IsConnected());
+                  click(d.salir);
+              });
     EXPECT_TRUE(platform.shown.empty());
-    withModal([&] { form->Enviaremailautor1->trigger(); }, [&](QWidget* w) {
-        EXPECT_FALSE(d.conectar->isEnabled()); // connected layout kept
-        EXPECT_TRUE(d.MiSMTP.IsConnected());   // and the same session
-        d.asunto->setText("algo");
-        server.expect("QUIT\r\n");
-        click(d.desconectar);
-        EXPECT_TRUE(d.asunto->text().isEmpty() && d.destino->text().isEmpty());
-        EXPECT_TRUE(d.conectar->isEnabled());
-        w->close();
-    });
+    withModal([&] { form->Enviaremailautor1->trigger(); },
+              [&](QWidget* w) {
+                  EXPECT_FALSE(d.conectar->isEnabled()); // connected layout kept
+                  EXPECT_TRUE(d.MiSMTP.IsConnected());   // and the same session
+                  d.asunto->setText("algo");
+                  server.expect("QUIT\r\n");
+                  click(d.desconectar);
+                  EXPECT_TRUE(d.asunto->text().isEmpty() && d.destino->text().isEmpty());
+                  EXPECT_TRUE(d.conectar->isEnabled());
+                  w->close();
+              });
     EXPECT_TRUE(server.finished());
 }
 
@@ -336,27 +349,41 @@ TEST_F(SendMail, ARealServerReceivesWhatWasTypedAndAReaderDecodesIt) {
     ASSERT_GT(server.port(), 0) << "aiosmtpd did not start";
     WriteFileBytes(dataFile("correo.cfg"), "127.0.0.1\r\n\r\n\r\n");
     start();
-    form->CargarAgenda(QString::fromStdString(
-        writeBook("l.kbx", {Record("Mar\xED" "a", "", "\"Mar\xED" "a Pe\xF1" "a\" <maria@correo.example>")})));
+    form->CargarAgenda(
+        QString::fromStdString(writeBook("l.kbx", {Record("Mar\xED"
+                                                          "a",
+                                                          "",
+                                                          "\"Mar\xED"
+                                                          "a Pe\xF1"
+                                                          "a\" <maria@correo.example>")})));
     clickRow(0);
-    withModal([&] { press(Qt::Key_F9); }, [&](QWidget*) {
-        TForm6& d = dialog();
-        d.SetPortForTesting(server.port());
-        click(d.conectar);
-        d.respuesta->setText(QString::fromUtf8("Lucía <lucia@correo.example>"));
-        d.asunto->setText(QString::fromUtf8("Cita del miércoles, ¿a qué hora?"));
-        d.mensaje->setPlainText(QString::fromUtf8("Hola María:\n.\nNos vemos el miércoles.\n\nUn saludo, Lucía"));
-        click(d.enviar);
-        EXPECT_TRUE(d.asunto->text().isEmpty());
-        click(d.desconectar);
-        d.close();
-    });
+    withModal([&] { press(Qt::Key_F9); },
+              [&](QWidget*) {
+                  TForm6& d = dialog();
+                  d.SetPortForTesting(server.port());
+                  click(d.conectar);
+                  d.respuesta->setText(QString::fromUtf8("Lucía <lucia@correo.example>"));
+                  d.asunto->setText(QString::fromUtf8("Cita del miércoles, ¿a qué hora?"));
+                  d.mensaje->setPlainText(QString::fromUtf8(
+                      "Hola María:\n.\nNos vemos el miércoles.\n\nUn saludo, Lucía"));
+                  click(d.enviar);
+                  EXPECT_TRUE(d.asunto->text().isEmpty());
+                  click(d.desconectar);
+                  d.close();
+              });
     server.stop();
-    EXPECT_TRUE(platform.shown.empty()) << (platform.shown.empty() ? "" : platform.shown[0].text.toStdString());
+    EXPECT_TRUE(platform.shown.empty())
+        << (platform.shown.empty() ? "" : platform.shown[0].text.toStdString());
     EXPECT_EQ(ReadFileBytes(path("buzon/0.env")), "lucia@correo.example\nmaria@correo.example\n");
     EXPECT_EQ(Decode(path("buzon/0.eml")),
-              "Cita del mi\xC3\xA9rcoles, \xC2\xBF" "a qu\xC3\xA9 hora?\n"
-              "Luc\xC3\xAD" "a <lucia@correo.example>\n"
-              "Mar\xC3\xAD" "a Pe\xC3\xB1" "a <maria@correo.example>\n"
-              "Hola Mar\xC3\xAD" "a:\n.\nNos vemos el mi\xC3\xA9rcoles.\n\nUn saludo, Luc\xC3\xAD" "a\n");
+              "Cita del mi\xC3\xA9rcoles, \xC2\xBF"
+              "a qu\xC3\xA9 hora?\n"
+              "Luc\xC3\xAD"
+              "a <lucia@correo.example>\n"
+              "Mar\xC3\xAD"
+              "a Pe\xC3\xB1"
+              "a <maria@correo.example>\n"
+              "Hola Mar\xC3\xAD"
+              "a:\n.\nNos vemos el mi\xC3\xA9rcoles.\n\nUn saludo, Luc\xC3\xAD"
+              "a\n");
 }

@@ -34,11 +34,11 @@ std::string ExampleFile() {
 } // namespace
 
 TEST(ParseBook, RecordCountMustBeWholeAndPositive) {
-    EXPECT_THROW(ParseBook(Options()), BookFormatError);                       // 12 lines
-    EXPECT_EQ(ParseBook(WithRecordLines(Options(), 11)).records.size(), 1u);   // 23
-    EXPECT_THROW(ParseBook(WithRecordLines(Options(), 12)), BookFormatError);  // 24
-    EXPECT_THROW(ParseBook(WithRecordLines(Options(), 21)), BookFormatError);  // 33
-    EXPECT_EQ(ParseBook(WithRecordLines(Options(), 22)).records.size(), 2u);   // 34
+    EXPECT_THROW(ParseBook(Options()), BookFormatError);                      // 12 lines
+    EXPECT_EQ(ParseBook(WithRecordLines(Options(), 11)).records.size(), 1u);  // 23
+    EXPECT_THROW(ParseBook(WithRecordLines(Options(), 12)), BookFormatError); // 24
+    EXPECT_THROW(ParseBook(WithRecordLines(Options(), 21)), BookFormatError); // 33
+    EXPECT_EQ(ParseBook(WithRecordLines(Options(), 22)).records.size(), 2u);  // 34
     EXPECT_THROW(ParseBook(Lines{"[OPCIONES]", "YES"}), BookFormatError);
     EXPECT_THROW(ParseBook(Lines{}), BookFormatError);
 }

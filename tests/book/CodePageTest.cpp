@@ -9,11 +9,16 @@ TEST(CodePage, LocaleNamesGiveLanguageAndCodePage) {
         const char* name;
         int primary, sub, codePage;
     } rows[] = {
-        {"", 0x09, 0x01, 1252},          {"C", 0x09, 0x01, 1252},
-        {"POSIX", 0x09, 0x01, 1252},     {"es_ES.UTF-8", 0x0A, 0x01, 1252},
-        {"ja_JP.UTF-8", 0x11, 0x01, 932}, {"ja_JP", 0x11, 0x01, 932},
-        {"zh_CN.GB18030", 0x04, 0x02, 936}, {"zh_TW.UTF-8", 0x04, 0x01, 950},
-        {"zh_HK", 0x04, 0x03, 950},     {"ko_KR.UTF-8", 0x12, 0x01, 949},
+        {"", 0x09, 0x01, 1252},
+        {"C", 0x09, 0x01, 1252},
+        {"POSIX", 0x09, 0x01, 1252},
+        {"es_ES.UTF-8", 0x0A, 0x01, 1252},
+        {"ja_JP.UTF-8", 0x11, 0x01, 932},
+        {"ja_JP", 0x11, 0x01, 932},
+        {"zh_CN.GB18030", 0x04, 0x02, 936},
+        {"zh_TW.UTF-8", 0x04, 0x01, 950},
+        {"zh_HK", 0x04, 0x03, 950},
+        {"ko_KR.UTF-8", 0x12, 0x01, 949},
         {"sv_SE.UTF-8@euro", 0x09, 0x01, 1252},
     };
     for (const Row& r : rows) {

@@ -7,7 +7,8 @@ using namespace veldrano;
 
 namespace {
 int Sum(const ListColumns& c) {
-    return std::accumulate(c.begin(), c.end(), 0, [](int s, const ListColumn& x) { return s + x.width; });
+    return std::accumulate(c.begin(), c.end(), 0,
+                           [](int s, const ListColumn& x) { return s + x.width; });
 }
 } // namespace
 

@@ -79,6 +79,7 @@ TEST(ReadTextLines, AMissingFileNamesThePath) {
         ReadTextLines("/nonexistent/menu.dat");
         FAIL();
     } catch (const FileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file \"/nonexistent/menu.dat\". No such file or directory.");
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file \"/nonexistent/menu.dat\". No such file or directory.");
     }
 }

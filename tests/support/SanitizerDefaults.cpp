@@ -2,9 +2,13 @@
 // behaves the same whether CTest, a debugger or a shell starts it.
 extern "C" {
 
-const char* __asan_default_options() { return "detect_leaks=1:abort_on_error=0"; }
+const char* __asan_default_options() {
+    return "detect_leaks=1:abort_on_error=0";
+}
 
-const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+const char* __ubsan_default_options() {
+    return "print_stacktrace=1:halt_on_error=1";
+}
 
 // Allocations the toolkit and the system libraries keep for the life of the process.
 const char* __lsan_default_suppressions() {
@@ -15,5 +19,4 @@ const char* __lsan_default_suppressions() {
            "leak:libcups\n"
            "leak:libdbus\n";
 }
-
 }

@@ -9,7 +9,8 @@
 namespace veldrano::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "veldrano-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "veldrano-test-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     m_path = pattern;

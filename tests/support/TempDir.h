@@ -7,7 +7,7 @@ namespace veldrano::test {
 // A fresh folder under the system's temporary folder, removed with everything in it
 // when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,7 +16,7 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     std::filesystem::path file(const std::string& name) const { return m_path / name; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -61,7 +61,9 @@ bool ScriptedPlatform::runPrintDialog(QWidget*, QPrinter& printer) {
     return true;
 }
 
-void ScriptedPlatform::openUrl(const QUrl& url) { openedUrls.push_back(url); }
+void ScriptedPlatform::openUrl(const QUrl& url) {
+    openedUrls.push_back(url);
+}
 
 std::vector<QString> ScriptedPlatform::texts() const {
     std::vector<QString> out;

@@ -12,7 +12,7 @@ namespace veldrano::test {
 // the test, records every message shown, and never blocks on a modal window. A question or
 // dialog with no answer queued fails the test.
 class ScriptedPlatform : public PlatformServices {
-public:
+  public:
     struct Shown {
         enum class Kind { Question, Message } kind;
         QString title;
@@ -32,7 +32,8 @@ public:
     int printDialogs = 0;
 
     bool askYesNo(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
-    void showMessage(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+    void showMessage(QWidget* parent, const QString& title, const QString& text,
+                     Icon icon) override;
     std::optional<QString> getOpenFileName(QWidget* parent, const QString& title,
                                            const QString& filter) override;
     std::optional<QString> getSaveFileName(QWidget* parent, const QString& title,

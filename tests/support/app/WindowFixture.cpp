@@ -46,7 +46,8 @@ std::string WindowTest::dataFile(const std::string& name) const {
     return dir.file("veldrano/" + name).string();
 }
 
-std::string WindowTest::writeBook(const std::string& name, const std::vector<ContactRecord>& records,
+std::string WindowTest::writeBook(const std::string& name,
+                                  const std::vector<ContactRecord>& records,
                                   std::vector<int> hidden) {
     std::array<int, kFieldCount> columns{};
     for (int k : hidden)
@@ -64,7 +65,9 @@ std::vector<std::string> WindowTest::names() const {
     return out;
 }
 
-std::vector<ContactRecord> WindowTest::rows() const { return form->model->records(); }
+std::vector<ContactRecord> WindowTest::rows() const {
+    return form->model->records();
+}
 
 void WindowTest::press(int key, Qt::KeyboardModifiers modifiers) {
     // Shortcuts reach the active window only; a dialog that just closed may have left
@@ -103,7 +106,8 @@ bool WatchForModal(const std::function<void()>& act, const std::function<void(QW
 
 } // namespace
 
-void WindowTest::withModal(const std::function<void()>& act, const std::function<void(QWidget*)>& inDialog) {
+void WindowTest::withModal(const std::function<void()>& act,
+                           const std::function<void(QWidget*)>& inDialog) {
     EXPECT_TRUE(WatchForModal(act, inDialog)) << "no dialog opened";
 }
 

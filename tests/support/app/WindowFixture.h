@@ -15,7 +15,7 @@ namespace veldrano::test {
 // a default menu.dat and correo.cfg, the windows created as at start-up with scripted
 // platform services, and a check at the end that no window was left open.
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -52,7 +52,7 @@ protected:
     ScriptedPlatform platform;
     std::unique_ptr<TForm1> form;
 
-private:
+  private:
     std::string m_oldCwd;
 };
 
