@@ -1,6 +1,6 @@
 #include "app/BookModel.h"
 
-#include "app/TextCodec.h"
+#include "qtsupport/TextCodec.h"
 
 #include <QLocale>
 #include <algorithm>

@@ -1,9 +1,9 @@
 #include "app/PrintBuffer.h"
 
 #include "BuildInfo.h"
-#include "app/PlatformServices.h"
-#include "app/TextCodec.h"
-#include "book/CodePage.h"
+#include "qtsupport/PlatformServices.h"
+#include "qtsupport/TextCodec.h"
+#include "text/CodePage.h"
 #include "book/PrintLines.h"
 #include "book/RtfWriter.h"
 

@@ -1,8 +1,8 @@
 #include "app/RecordDialog.h"
 
-#include "app/CodePageGuard.h"
+#include "qtsupport/CodePageGuard.h"
 #include "app/agenda.h"
-#include "app/TextCodec.h"
+#include "qtsupport/TextCodec.h"
 
 #include <QButtonGroup>
 #include <QFormLayout>

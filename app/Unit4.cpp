@@ -1,7 +1,7 @@
 #include "app/Unit4.h"
 
-#include "app/CodePageGuard.h"
-#include "app/TextCodec.h"
+#include "qtsupport/CodePageGuard.h"
+#include "qtsupport/TextCodec.h"
 #include "app/agenda.h"
 
 #include <QAction>

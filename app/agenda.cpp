@@ -1,14 +1,15 @@
 #include "app/agenda.h"
 
-#include "app/DataFolder.h"
-#include "app/GeneralError.h"
+#include "qtsupport/DataFolder.h"
+#include "qtsupport/GeneralError.h"
+#include "qtsupport/MailSettings.h"
 #include "mail/Unit6.h"
 #include "app/add.h"
 #include "app/Unit3.h"
 #include "app/Unit4.h"
 #include "app/Icons.h"
 #include "app/PrintBuffer.h"
-#include "app/TextCodec.h"
+#include "qtsupport/TextCodec.h"
 #include "BuildInfo.h"
 #include "book/BookFile.h"
 #include "book/RecentFiles.h"
@@ -441,16 +442,11 @@ void TForm1::setUpRecentItems() {
 // ---------------------------------------------------------------- errors
 
 void TForm1::showGeneralError(const QString& text) {
-    platform.showMessage(this, QStringLiteral("KTRVO"), GeneralError::WithFullStop(text),
-                         PlatformServices::Icon::Error);
+    GeneralError::Show(this, platform, text);
 }
 
 void TForm1::Guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        showGeneralError(GeneralError::DecodeMessage(e.what()));
-    }
+    GeneralError::Guard(this, platform, handler);
 }
 
 // ---------------------------------------------------------------- selection and list events
@@ -899,32 +895,25 @@ void TForm1::Acercade1Click() {
 }
 
 void TForm1::EnviarMailExecute() {
-    auto fail = [this] {
-        state.ListaTrabajo.clear();
+    QLineEdit* const edits[3] = {Form6->servidor, Form6->usuario, Form6->contrasena};
+    auto fill = [&](const std::vector<std::string>& values) {
+        for (size_t i = 0; i < 3; ++i)
+            edits[i]->setText(i < values.size() ? TextCodec::ToQString(values[i]) : QString());
+    };
+    try {
+        const MailSettings settings = MailSettings::Load();
+        fill({settings.servidor, settings.usuario, settings.contrasena});
+        const ContactRecord& record = model->record(IndiceElegido);
+        Form6->destino->setText(TextCodec::ToQString(record[FieldIndex(Field::e_mail)]));
+    } catch (const std::exception& e) {
+        // A short file fills what it has, as reading it line by line would.
+        if (auto* shortFile = dynamic_cast<const MailSettingsShortFile*>(&e))
+            fill(shortFile->lines);
         platform.showMessage(this, U("Error"),
                              U("No se encuentra CORREO.CFG o formato de archivo no válido"),
                              PlatformServices::Icon::Error);
-    };
-    Lines settings;
-    try {
-        settings = ReadTextLines(DataFolder::File("correo.cfg"));
-    } catch (const FileError&) {
-        return fail();
+        return;
     }
-    QLineEdit* const edits[3] = {Form6->servidor, Form6->usuario, Form6->contrasena};
-    for (QLineEdit* edit : edits)
-        edit->clear();
-    for (size_t i = 0; i < 3; ++i) {
-        if (i >= settings.size())
-            return fail();
-        edits[i]->setText(TextCodec::ToQString(settings[i]));
-    }
-    if (IndiceElegido < 0 || IndiceElegido >= model->rowCount())
-        return fail();
-    const ContactRecord& record = model->record(IndiceElegido);
-    state.ListaTrabajo.assign(record.begin(), record.end());
-    Form6->destino->setText(TextCodec::ToQString(state.ListaTrabajo[FieldIndex(Field::e_mail)]));
-    state.ListaTrabajo.clear();
     Form6->exec();
 }
 

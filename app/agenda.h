@@ -1,6 +1,6 @@
 #pragma once
 #include "app/BookModel.h"
-#include "app/PlatformServices.h"
+#include "qtsupport/PlatformServices.h"
 #include "book/ListColumns.h"
 #include "book/WindowState.h"
 

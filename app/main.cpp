@@ -1,8 +1,8 @@
 #include "app/Application.h"
-#include "app/DataFolder.h"
-#include "app/GeneralError.h"
+#include "qtsupport/DataFolder.h"
+#include "qtsupport/GeneralError.h"
 #include "app/Icons.h"
-#include "app/PlatformServices.h"
+#include "qtsupport/PlatformServices.h"
 #include "app/agenda.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "book/RtfWriter.h"
 
-#include "book/CodePage.h"
+#include "text/CodePage.h"
 
 namespace veldrano {
 

@@ -1,6 +1,6 @@
 #include "mail/IdBodyText.h"
 
-#include "book/CodePage.h"
+#include "text/CodePage.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "book/CodePage.h"
+#include "text/CodePage.h"
 
 // How header text is converted before it is encoded; only iso2022jp converts.
 enum class TTransfer { bit7 = 0, bit8 = 1, iso2022jp = 2 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "book/CodePage.h"
+#include "text/CodePage.h"
 #include "mail/IdException.h"
 
 namespace {

@@ -1,11 +1,11 @@
 #include "mail/Unit6.h"
 
-#include "app/CodePageGuard.h"
-#include "app/DataFolder.h"
-#include "app/GeneralError.h"
-#include "app/PlatformServices.h"
-#include "app/TextCodec.h"
-#include "book/TextFile.h"
+#include "qtsupport/CodePageGuard.h"
+#include "qtsupport/DataFolder.h"
+#include "qtsupport/GeneralError.h"
+#include "qtsupport/MailSettings.h"
+#include "qtsupport/PlatformServices.h"
+#include "qtsupport/TextCodec.h"
 #include "mail/IdBodyText.h"
 
 #include <QApplication>
@@ -137,13 +137,7 @@ TForm6::TForm6(QWidget* parent, PlatformServices& platform)
 }
 
 void TForm6::guarded(void (TForm6::*handler)()) {
-    try {
-        (this->*handler)();
-    } catch (const std::exception& e) {
-        m_platform.showMessage(this, QStringLiteral("KTRVO"),
-                               GeneralError::WithFullStop(GeneralError::DecodeMessage(e.what())),
-                               PlatformServices::Icon::Error);
-    }
+    GeneralError::Guard(this, m_platform, [this, handler] { (this->*handler)(); });
 }
 
 std::string TForm6::text(QLineEdit* edit) const {
@@ -227,13 +221,6 @@ void TForm6::enviarClick() {
 }
 
 void TForm6::salirClick() {
-    const std::string path = DataFolder::File("correo.cfg");
-    veldrano::Lines lines = veldrano::ReadTextLines(path);
-    if (lines.size() < 3)
-        throw std::runtime_error("List index out of bounds (" + std::to_string(lines.size()) + ")");
-    lines[0] = text(servidor);
-    lines[1] = text(usuario);
-    lines[2] = text(contrasena);
-    veldrano::WriteTextLines(path, lines, 0600);
+    MailSettings{text(servidor), text(usuario), text(contrasena)}.Save();
     accept();
 }

@@ -2,7 +2,7 @@
 // each step with a baseline that only reads the same file and splits it into lines.
 //   bench_book [records]
 #include "app/Application.h"
-#include "app/DataFolder.h"
+#include "qtsupport/DataFolder.h"
 #include "app/agenda.h"
 #include "book/BookFile.h"
 #include "book/TextFile.h"

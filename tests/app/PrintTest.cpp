@@ -1,6 +1,6 @@
 #include "app/PrintBuffer.h"
 
-#include "app/TextCodec.h"
+#include "qtsupport/TextCodec.h"
 #include "book/PrintLines.h"
 #include "book/TextFile.h"
 #include "tests/support/RtfReader.h"

@@ -1,4 +1,4 @@
-#include "book/CodePage.h"
+#include "text/CodePage.h"
 #include "mail/IdBodyText.h"
 
 #include <gtest/gtest.h>

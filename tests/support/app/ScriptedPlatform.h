@@ -1,5 +1,5 @@
 #pragma once
-#include "app/PlatformServices.h"
+#include "qtsupport/PlatformServices.h"
 
 #include <QString>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "app/DataFolder.h"
+#include "qtsupport/DataFolder.h"
 
 #include "book/TextFile.h"
 

@@ -1,5 +1,9 @@
 #pragma once
 #include <QString>
+#include <functional>
+
+class PlatformServices;
+class QWidget;
 
 namespace GeneralError {
 
@@ -10,5 +14,12 @@ QString WithFullStop(const QString& text);
 // An exception's message as text: UTF-8 when it reads as UTF-8 (file names, system
 // texts), otherwise bytes in the program's code page (a mail server's words).
 QString DecodeMessage(const char* what);
+
+// Shows the general error box: title "KTRVO", the text with its full stop, error icon.
+void Show(QWidget* parent, PlatformServices& platform, const QString& text);
+
+// Runs a command handler: an exception it throws ends the handler and is shown in the
+// general error box; the program goes on.
+void Guard(QWidget* parent, PlatformServices& platform, const std::function<void()>& handler);
 
 } // namespace GeneralError

@@ -1,6 +1,6 @@
-#include "app/TextCodec.h"
+#include "qtsupport/TextCodec.h"
 
-#include "book/CodePage.h"
+#include "text/CodePage.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,4 +1,4 @@
-#include "app/PlatformServices.h"
+#include "qtsupport/PlatformServices.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

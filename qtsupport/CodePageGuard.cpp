@@ -1,8 +1,8 @@
-#include "app/CodePageGuard.h"
+#include "qtsupport/CodePageGuard.h"
 
-#include "app/PlatformServices.h"
-#include "app/TextCodec.h"
-#include "book/CodePage.h"
+#include "qtsupport/PlatformServices.h"
+#include "qtsupport/TextCodec.h"
+#include "text/CodePage.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -1,0 +1,32 @@
+#include "qtsupport/MailSettings.h"
+
+#include "book/TextFile.h"
+#include "qtsupport/DataFolder.h"
+
+namespace {
+
+constexpr size_t kSettingLines = 3;
+constexpr unsigned kOwnerOnly = 0600;
+
+veldrano::Lines ReadSettingLines() {
+    veldrano::Lines lines = veldrano::ReadTextLines(DataFolder::File("correo.cfg"));
+    if (lines.size() < kSettingLines)
+        throw MailSettingsShortFile(
+            "List index out of bounds (" + std::to_string(lines.size()) + ")", lines);
+    return lines;
+}
+
+} // namespace
+
+MailSettings MailSettings::Load() {
+    const veldrano::Lines lines = ReadSettingLines();
+    return {lines[0], lines[1], lines[2]};
+}
+
+void MailSettings::Save() const {
+    veldrano::Lines lines = ReadSettingLines();
+    lines[0] = servidor;
+    lines[1] = usuario;
+    lines[2] = contrasena;
+    veldrano::WriteTextLines(DataFolder::File("correo.cfg"), lines, kOwnerOnly);
+}

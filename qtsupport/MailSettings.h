@@ -1,0 +1,31 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The mail settings file correo.cfg in the data folder: server, user and password on lines
+// 1 to 3, as plain text in the program's code page. Later lines belong to nobody here and
+// are written back as they were. The file holds a password, so it is kept readable by its
+// owner alone.
+struct MailSettings {
+    std::string servidor;
+    std::string usuario;
+    std::string contrasena;
+
+    // Reads the three settings. Throws veldrano::FileError when the file cannot be read and
+    // MailSettingsShortFile ("List index out of bounds (n)") when it has fewer than three
+    // lines.
+    static MailSettings Load();
+
+    // Replaces lines 1 to 3 of the file, keeping the rest, and leaves it at mode 0600.
+    // Throws as Load does, and veldrano::FileError when the file cannot be written.
+    void Save() const;
+};
+
+// A settings file of fewer than three lines; `lines` holds the ones it has.
+class MailSettingsShortFile : public std::runtime_error {
+  public:
+    MailSettingsShortFile(const std::string& what, std::vector<std::string> found)
+        : std::runtime_error(what), lines(std::move(found)) {}
+    std::vector<std::string> lines;
+};
