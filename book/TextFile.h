@@ -23,17 +23,27 @@ Lines SplitLines(std::string_view bytes);
 std::string JoinLines(const Lines& lines);
 
 // Whole-file access. ReadFileBytes and ReadTextLines throw FileError
-// ("Cannot open file "<path>". <reason>") when the file cannot be read.
+// ("Cannot open file "<path>". <reason>") when the path is not a regular file that can be
+// read: a FIFO, a device or a folder is refused before anything is read from it.
 std::string ReadFileBytes(const std::string& path);
 Lines ReadTextLines(const std::string& path);
 
-// Writes to a temporary file in the same folder, flushes it to disk and renames it over
-// the target, so the old file stays whole when anything fails. An existing target keeps
-// its permission bits; a new one gets `newFileMode`. Throws FileError
-// ("Cannot create file "<path>". <reason>").
+// Who may read a file the program writes.
+enum class FileAccess {
+    Shared,  // an existing file keeps its mode; a new one gets 0666 less the user's umask
+    Private, // always 0600: the file holds a password
+};
+
+// Writes to a temporary file named after the target (".name.XXXXXX") in the target's
+// folder, flushes it to disk, renames it over the target and flushes the folder, so the
+// old file stays whole when anything fails and the new one survives a power cut. A
+// symbolic link is followed: its target is replaced and the link stays. A target the
+// user may not write is refused, although the folder would allow the rename. Throws
+// FileError ("Cannot create file "<path>". <reason>").
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
-                         unsigned newFileMode = 0644);
-void WriteTextLines(const std::string& path, const Lines& lines, unsigned newFileMode = 0644);
+                         FileAccess access = FileAccess::Shared);
+void WriteTextLines(const std::string& path, const Lines& lines,
+                    FileAccess access = FileAccess::Shared);
 
 // Removes a file; throws FileError ("Cannot delete file "<path>". <reason>").
 void RemoveFile(const std::string& path);

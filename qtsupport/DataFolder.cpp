@@ -24,14 +24,14 @@ void EnsureCreated() {
     QString path = Path();
     if (!QDir().mkpath(path))
         throw veldrano::FileError("Cannot create folder \"" + path.toStdString() + "\".");
-    auto ensure = [](const char* name, int lines, unsigned mode) {
+    auto ensure = [](const char* name, int lines, veldrano::FileAccess access) {
         std::string file = File(name);
         struct stat st {};
         if (::stat(file.c_str(), &st) != 0 && errno == ENOENT)
-            veldrano::WriteTextLines(file, veldrano::Lines(lines), mode);
+            veldrano::WriteTextLines(file, veldrano::Lines(lines), access);
     };
-    ensure("menu.dat", 5, 0644);
-    ensure("correo.cfg", 3, 0600); // it will hold a password
+    ensure("menu.dat", 5, veldrano::FileAccess::Shared);
+    ensure("correo.cfg", 3, veldrano::FileAccess::Private); // it will hold a password
 }
 
 QString HelpPagePath() {

@@ -6,7 +6,6 @@
 namespace {
 
 constexpr size_t kSettingLines = 3;
-constexpr unsigned kOwnerOnly = 0600;
 
 veldrano::Lines ReadSettingLines() {
     veldrano::Lines lines = veldrano::ReadTextLines(DataFolder::File("correo.cfg"));
@@ -28,5 +27,5 @@ void MailSettings::Save() const {
     lines[0] = servidor;
     lines[1] = usuario;
     lines[2] = contrasena;
-    veldrano::WriteTextLines(DataFolder::File("correo.cfg"), lines, kOwnerOnly);
+    veldrano::WriteTextLines(DataFolder::File("correo.cfg"), lines, veldrano::FileAccess::Private);
 }
