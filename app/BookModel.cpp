@@ -1,42 +1,20 @@
 #include "app/BookModel.h"
 
+#include "book/ContactFields.h"
 #include "qtsupport/TextCodec.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <numeric>
+#include <stdexcept>
 
+using veldrano::BookStore;
 using veldrano::ContactRecord;
 using veldrano::kFieldCount;
 
-namespace {
-
-QLocale CollationLocale() {
-    QLocale system = QLocale::system();
-    // Without a user locale ("C") byte order would put every accented name last; the
-    // program speaks Spanish, so collate as Spanish does.
-    if (system.language() == QLocale::C)
-        return QLocale(QLocale::Spanish, QLocale::Spain);
-    return system;
-}
-
-} // namespace
-
-QString ColumnCaption(int field) {
-    static const char* const captions[kFieldCount] = {
-        "Nombre y Apellidos", "Dirección",  "Teléfono", "Correo Electrónico",
-        "Código Postal",      "Móvil",      "Fax",      "Organización",
-        "Departamento",       "Página Web", "Oficina",
-    };
-    return QString::fromUtf8(captions[field]);
-}
-
-BookModel::BookModel(QObject* parent) : QAbstractTableModel(parent), m_collator(CollationLocale()) {
-    m_collator.setCaseSensitivity(Qt::CaseSensitive);
-}
+BookModel::BookModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int BookModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_records.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_store.size());
 }
 
 int BookModel::columnCount(const QModelIndex& parent) const {
@@ -46,173 +24,208 @@ int BookModel::columnCount(const QModelIndex& parent) const {
 QVariant BookModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole)
         return {};
-    return TextCodec::ToQString(m_records[index.row()][index.column()]);
+    return TextCodec::ToQString(m_store.field(static_cast<size_t>(index.row()), index.column()));
 }
 
 QVariant BookModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < kFieldCount)
-        return ColumnCaption(section);
+        return QString::fromUtf8(veldrano::kFields[section].columnCaption);
     return {};
 }
 
-QCollatorSortKey BookModel::keyFor(const std::string& name) const {
-    return m_collator.sortKey(TextCodec::ToQString(name));
+size_t BookModel::checked(int row) const {
+    if (row < 0 || static_cast<size_t>(row) >= m_store.size())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(row) + ")");
+    return static_cast<size_t>(row);
 }
 
-int BookModel::insertPosition(const QCollatorSortKey& key) const {
-    // After every row that does not sort after it: equal names keep their arrival order.
-    auto it = std::upper_bound(
-        m_keys.begin(), m_keys.end(), key,
-        [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; });
-    return static_cast<int>(it - m_keys.begin());
+std::vector<ContactRecord> BookModel::records() const {
+    std::vector<ContactRecord> all;
+    all.reserve(m_store.size());
+    for (size_t row = 0; row < m_store.size(); ++row)
+        all.push_back(m_store.record(row));
+    return all;
 }
 
-int BookModel::appendRecord(const ContactRecord& record) {
-    QCollatorSortKey key = keyFor(record[0]);
-    const int row = m_sorting ? insertPosition(key) : static_cast<int>(m_records.size());
-    beginInsertRows({}, row, row);
-    m_records.insert(m_records.begin() + row, record);
-    m_keys.insert(m_keys.begin() + row, key);
-    endInsertRows();
-    return row;
+bool BookModel::lessOrEqual(size_t a, size_t b) const {
+    return m_collation.compare(m_store.name(a), m_store.name(b)) <= 0;
 }
 
-void BookModel::appendRecords(std::vector<ContactRecord> records) {
-    // A few rows go to their places one by one; many are appended and sorted once, which
-    // places them the same way without moving the list once per row.
-    constexpr size_t kOneByOne = 32;
-    if (records.empty())
-        return;
-    if (m_sorting && records.size() <= kOneByOne) {
-        for (const auto& r : records)
-            appendRecord(r);
-        return;
-    }
-    const int first = static_cast<int>(m_records.size());
-    beginInsertRows({}, first, first + static_cast<int>(records.size()) - 1);
-    for (auto& r : records) {
-        m_keys.push_back(keyFor(r[0]));
-        m_records.push_back(std::move(r));
-    }
-    endInsertRows();
-    if (m_sorting)
-        sortAll();
-}
-
-int BookModel::setRecord(int row, const ContactRecord& record) {
-    const bool nameChanged = m_records.at(row)[0] != record[0];
-    m_records[row] = record;
-    if (nameChanged)
-        m_keys[row] = keyFor(record[0]);
-    emit dataChanged(index(row, 0), index(row, kFieldCount - 1), {Qt::DisplayRole});
-    if (!m_sorting || !nameChanged)
-        return row;
-
-    // The other rows are sorted; find where this one belongs among them.
-    auto less = [](const QCollatorSortKey& a, const QCollatorSortKey& b) {
-        return a.compare(b) < 0;
-    };
-    const QCollatorSortKey& key = m_keys[row];
-    auto before = std::upper_bound(m_keys.begin(), m_keys.begin() + row, key, less);
-    int target;
-    if (before != m_keys.begin() + row)
-        target = static_cast<int>(before - m_keys.begin());
-    else
-        target =
-            static_cast<int>(std::upper_bound(m_keys.begin() + row + 1, m_keys.end(), key, less) -
-                             m_keys.begin()) -
-            1;
-    if (target == row)
-        return row;
-
-    beginMoveRows({}, row, row, {}, target > row ? target + 1 : target);
-    auto move = [&](auto& v) {
-        if (target < row)
-            std::rotate(v.begin() + target, v.begin() + row, v.begin() + row + 1);
+size_t BookModel::placeFor(std::string_view name, size_t first, size_t last) const {
+    while (first < last) {
+        const size_t mid = first + (last - first) / 2;
+        if (m_collation.compare(m_store.name(mid), name) <= 0)
+            first = mid + 1;
         else
-            std::rotate(v.begin() + row, v.begin() + row + 1, v.begin() + target + 1);
-    };
-    move(m_records);
-    move(m_keys);
-    endMoveRows();
-    return target;
-}
-
-void BookModel::removeRowsAt(std::vector<int> rows) {
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    // From the last row to the first, one contiguous block at a time.
-    for (int i = static_cast<int>(rows.size()) - 1; i >= 0;) {
-        int last = rows[i], first = last;
-        while (i > 0 && rows[i - 1] == first - 1)
-            first = rows[--i];
-        --i;
-        beginRemoveRows({}, first, last);
-        m_records.erase(m_records.begin() + first, m_records.begin() + last + 1);
-        m_keys.erase(m_keys.begin() + first, m_keys.begin() + last + 1);
-        endRemoveRows();
+            last = mid;
     }
+    return first;
 }
 
-void BookModel::setRecords(std::vector<ContactRecord> records) {
-    beginResetModel();
-    m_records = std::move(records);
-    m_keys.clear();
-    m_keys.reserve(m_records.size());
-    for (const auto& r : m_records)
-        m_keys.push_back(keyFor(r[0]));
-    if (m_sorting)
-        reorder(nameOrder());
-    endResetModel();
+bool BookModel::rowsInNameOrder() const {
+    for (size_t row = 1; row < m_store.size(); ++row)
+        if (!lessOrEqual(row - 1, row))
+            return false;
+    return true;
 }
 
-std::vector<int> BookModel::nameOrder() const {
-    std::vector<int> order(m_records.size());
-    std::iota(order.begin(), order.end(), 0);
+std::vector<uint32_t> BookModel::nameOrder() const {
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(m_store.size());
+    for (size_t row = 0; row < m_store.size(); ++row)
+        keys.push_back(m_collation.key(m_store.name(row)));
+    std::vector<uint32_t> order(m_store.size());
+    std::iota(order.begin(), order.end(), 0u);
     std::stable_sort(order.begin(), order.end(),
-                     [this](int a, int b) { return m_keys[a].compare(m_keys[b]) < 0; });
+                     [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
     return order;
 }
 
-void BookModel::reorder(const std::vector<int>& order) {
-    std::vector<ContactRecord> records;
-    std::vector<QCollatorSortKey> keys;
-    records.reserve(order.size());
-    keys.reserve(order.size());
-    for (int i : order) {
-        records.push_back(std::move(m_records[i]));
-        keys.push_back(m_keys[i]);
-    }
-    m_records = std::move(records);
-    m_keys = std::move(keys);
-}
-
-void BookModel::clear() {
-    setRecords({});
-}
-
-void BookModel::setSorting(bool on) {
-    m_sorting = on;
-    if (on)
-        sortAll();
-}
-
-void BookModel::sortAll() {
-    const std::vector<int> order = nameOrder();
-    if (std::is_sorted(order.begin(), order.end()))
-        return;
-
+void BookModel::relayout(const std::vector<uint32_t>& order) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOf(order.size());
     for (size_t i = 0; i < order.size(); ++i)
         newRowOf[order[i]] = static_cast<int>(i);
-    reorder(order);
-    // The selection follows its rows.
+    m_store.reorder(order);
     const QModelIndexList old = persistentIndexList();
     QModelIndexList moved;
+    moved.reserve(old.size());
     for (const QModelIndex& idx : old)
-        moved.append(index(newRowOf[idx.row()], idx.column()));
+        moved.append(index(newRowOf[static_cast<size_t>(idx.row())], idx.column()));
     changePersistentIndexList(old, moved);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void BookModel::load(BookStore store) {
+    beginResetModel();
+    m_store = std::move(store);
+    if (m_sorting) {
+        if (!rowsInNameOrder())
+            m_store.reorder(nameOrder());
+        m_order = Order::Sorted;
+    } else {
+        m_order = m_store.size() < 2 ? Order::Sorted : Order::Unknown;
+    }
+    endResetModel();
+}
+
+void BookModel::noteAppended(size_t firstNew) {
+    // Rows added at the end keep a sorted list sorted only when they follow in name order.
+    if (m_order != Order::Sorted)
+        return;
+    for (size_t row = std::max<size_t>(firstNew, 1); row < m_store.size(); ++row)
+        if (!lessOrEqual(row - 1, row)) {
+            m_order = Order::Unsorted;
+            return;
+        }
+}
+
+int BookModel::add(const ContactRecord& record) {
+    const size_t row =
+        m_sorting ? placeFor(veldrano::SingleLine(record[0]), 0, m_store.size()) : m_store.size();
+    beginInsertRows({}, static_cast<int>(row), static_cast<int>(row));
+    m_store.insert(row, record);
+    endInsertRows();
+    if (!m_sorting)
+        noteAppended(row);
+    return static_cast<int>(row);
+}
+
+void BookModel::paste(std::vector<ContactRecord> records) {
+    if (records.empty())
+        return;
+    if (records.size() == 1) {
+        add(records[0]);
+        return;
+    }
+    const size_t first = m_store.size();
+    const size_t count = records.size();
+    beginInsertRows({}, static_cast<int>(first), static_cast<int>(first + count - 1));
+    for (size_t i = 0; i < count; ++i)
+        m_store.insert(first + i, records[i]);
+    endInsertRows();
+    if (!m_sorting) {
+        noteAppended(first);
+        return;
+    }
+    // Then into their places in one layout change: the new rows in name order among
+    // themselves (equal names in the order given), each after the old rows that do not
+    // sort after it.
+    std::vector<size_t> place(count);
+    for (size_t i = 0; i < count; ++i)
+        place[i] = placeFor(m_store.name(first + i), 0, first);
+    std::vector<uint32_t> mine(count);
+    std::iota(mine.begin(), mine.end(), 0u);
+    std::stable_sort(mine.begin(), mine.end(), [&](uint32_t a, uint32_t b) {
+        return m_collation.compare(m_store.name(first + a), m_store.name(first + b)) < 0;
+    });
+    std::vector<uint32_t> order;
+    order.reserve(first + count);
+    size_t old = 0;
+    for (uint32_t i : mine) {
+        for (; old < place[i]; ++old)
+            order.push_back(static_cast<uint32_t>(old));
+        order.push_back(static_cast<uint32_t>(first + i));
+    }
+    for (; old < first; ++old)
+        order.push_back(static_cast<uint32_t>(old));
+    relayout(order);
+}
+
+int BookModel::replace(int rowIndex, const ContactRecord& record) {
+    const size_t row = checked(rowIndex);
+    const bool renamed = m_store.name(row) != record[0];
+    m_store.replace(row, record);
+    emit dataChanged(index(rowIndex, 0), index(rowIndex, kFieldCount - 1), {Qt::DisplayRole});
+    if (!renamed)
+        return rowIndex;
+    if (!m_sorting) {
+        if (m_order == Order::Sorted && ((row > 0 && !lessOrEqual(row - 1, row)) ||
+                                         (row + 1 < m_store.size() && !lessOrEqual(row, row + 1))))
+            m_order = Order::Unsorted;
+        return rowIndex;
+    }
+    // The other rows are in name order; find this one's place among them.
+    const std::string_view name = m_store.name(row);
+    size_t target = placeFor(name, 0, row);
+    if (target == row)
+        target = placeFor(name, row + 1, m_store.size()) - 1;
+    if (target == row)
+        return rowIndex;
+    const int to = static_cast<int>(target);
+    beginMoveRows({}, rowIndex, rowIndex, {}, target > row ? to + 1 : to);
+    m_store.move(row, target);
+    endMoveRows();
+    return to;
+}
+
+void BookModel::remove(std::vector<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // From the last row to the first, one block of neighbouring rows at a time.
+    for (int i = static_cast<int>(rows.size()) - 1; i >= 0;) {
+        int last = rows[static_cast<size_t>(i)], first = last;
+        while (i > 0 && rows[static_cast<size_t>(i) - 1] == first - 1)
+            first = rows[static_cast<size_t>(--i)];
+        --i;
+        checked(last);
+        beginRemoveRows({}, first, last);
+        m_store.erase(static_cast<size_t>(first), static_cast<size_t>(last - first + 1));
+        endRemoveRows();
+    }
+    if (m_order == Order::Unsorted)
+        m_order = Order::Unknown;
+}
+
+void BookModel::setSorting(bool on) {
+    m_sorting = on;
+    if (!on || m_order == Order::Sorted)
+        return;
+    if (m_order == Order::Unknown && rowsInNameOrder()) {
+        m_order = Order::Sorted;
+        return;
+    }
+    relayout(nameOrder());
+    m_order = Order::Sorted;
 }

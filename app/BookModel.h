@@ -1,14 +1,16 @@
 #pragma once
+#include "app/NameCollation.h"
+#include "book/BookStore.h"
 #include "book/ContactRecord.h"
 
 #include <QAbstractTableModel>
-#include <QCollator>
-#include <QCollatorSortKey>
 #include <vector>
 
-// The address book: the rows of the report list, in list order. The only copy of the
-// records while the program runs. With ordering on, rows are kept sorted by name with the
-// locale's case-sensitive collation; equal names keep the order in which they came.
+// The address book: the rows of the report list, in list order, and the only copy of the
+// records while the program runs. With ordering on the rows are kept in name order (the
+// locale's case-sensitive collation; equal names keep the order in which they came). Every
+// single edit costs O(log n) comparisons and a move of row indices; ordering on over rows
+// already in name order costs nothing.
 class BookModel : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -19,41 +21,47 @@ class BookModel : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    const std::vector<veldrano::ContactRecord>& records() const { return m_records; }
-    const veldrano::ContactRecord& record(int row) const { return m_records.at(row); }
+    const veldrano::BookStore& store() const { return m_store; }
+    veldrano::ContactRecord record(int row) const { return m_store.record(checked(row)); }
+    std::string_view name(int row) const { return m_store.name(checked(row)); }
+    // Every record in list order.
+    std::vector<veldrano::ContactRecord> records() const;
 
-    // Adds a row: at its place by name with ordering on, else at the end. Returns its row.
-    int appendRecord(const veldrano::ContactRecord& record);
-    // Adds several rows as if one by one: at their places by name with ordering on (after
-    // rows of the same name), else at the end in the given order.
-    void appendRecords(std::vector<veldrano::ContactRecord> records);
+    // Replaces every row; in name order with ordering on.
+    void load(veldrano::BookStore store);
+    void clear() { load({}); }
+    // Adds a row at its place by name with ordering on, else at the end. Returns its row.
+    int add(const veldrano::ContactRecord& record);
+    // Adds rows as if one by one, in one change of the list.
+    void paste(std::vector<veldrano::ContactRecord> records);
     // Replaces the record of a row; with ordering on a changed name moves the row.
     // Returns the row it stands on afterwards.
-    int setRecord(int row, const veldrano::ContactRecord& record);
-    // Removes the given rows (any order).
-    void removeRowsAt(std::vector<int> rows);
-    // Replaces every row; sorted with ordering on.
-    void setRecords(std::vector<veldrano::ContactRecord> records);
-    void clear();
+    int replace(int row, const veldrano::ContactRecord& record);
+    // Removes the given rows (any order, repeats allowed).
+    void remove(std::vector<int> rows);
 
     bool sorting() const { return m_sorting; }
-    // Ordering on sorts the whole list at once; off leaves the rows where they are.
+    // On puts the rows in name order at once (no work when they are already); off leaves
+    // them where they are.
     void setSorting(bool on);
 
   private:
-    QCollatorSortKey keyFor(const std::string& name) const;
-    int insertPosition(const QCollatorSortKey& key) const;
-    void sortAll();
-    // Row indices in name order; equal names keep their order.
-    std::vector<int> nameOrder() const;
-    // Puts the rows in the given order (a permutation of the row indices).
-    void reorder(const std::vector<int>& order);
+    enum class Order { Sorted, Unsorted, Unknown }; // what is known of the rows' order
 
-    std::vector<veldrano::ContactRecord> m_records;
-    std::vector<QCollatorSortKey> m_keys; // collation key of each row's name, same order
-    QCollator m_collator;
+    size_t checked(int row) const;
+    bool lessOrEqual(size_t a, size_t b) const;
+    // The row before which a record named `name` goes: after every row that does not sort
+    // after it, looking only at rows [first, last).
+    size_t placeFor(std::string_view name, size_t first, size_t last) const;
+    bool rowsInNameOrder() const;
+    // Row order that puts every row in name order (stable).
+    std::vector<uint32_t> nameOrder() const;
+    // Applies a new order as one layout change; the selection follows its rows.
+    void relayout(const std::vector<uint32_t>& order);
+    void noteAppended(size_t firstNew);
+
+    veldrano::BookStore m_store;
+    NameCollation m_collation;
     bool m_sorting = true;
+    Order m_order = Order::Sorted;
 };
-
-// Column captions in record field order.
-QString ColumnCaption(int field);

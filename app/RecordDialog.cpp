@@ -1,7 +1,7 @@
 #include "app/RecordDialog.h"
 
+#include "book/ContactFields.h"
 #include "qtsupport/CodePageGuard.h"
-#include "app/agenda.h"
 #include "qtsupport/TextCodec.h"
 
 #include <QButtonGroup>
@@ -14,35 +14,10 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-using veldrano::Field;
-using veldrano::FieldIndex;
+using namespace veldrano;
 
-namespace {
-
-struct EditRow {
-    const char* label;
-    const char* name;
-    Field field;
-};
-
-// Top-to-bottom and tab order of each page; values move by field name, not by position.
-constexpr EditRow kPersonal[] = {
-    {"Nombre:", "nombre", Field::nombre}, {"Dirección:", "direccion", Field::direccion},
-    {"Código Postal:", "cp", Field::cp},  {"Teléfono:", "telefono", Field::telefono},
-    {"Móvil:", "movil", Field::movil},    {"e_mail:", "e_mail", Field::e_mail},
-};
-constexpr EditRow kNegocios[] = {
-    {"Organización:", "organizacion", Field::organizacion},
-    {"Departamento:", "departamento", Field::departamento},
-    {"Oficina:", "oficina", Field::oficina},
-    {"Fax:", "fax", Field::fax},
-    {"Página Web", "web", Field::web},
-};
-
-} // namespace
-
-RecordDialog::RecordDialog(TForm1* form1, PlatformServices& platform, const QString& caption)
-    : QDialog(form1), m_form1(form1), m_platform(platform) {
+RecordDialog::RecordDialog(QWidget* parent, PlatformServices& platform, const QString& caption)
+    : QDialog(parent), m_platform(platform) {
     setWindowTitle(caption);
     setModal(true);
 
@@ -51,9 +26,9 @@ RecordDialog::RecordDialog(TForm1* form1, PlatformServices& platform, const QStr
     auto* tabRow = new QHBoxLayout;
     tabRow->setSpacing(2);
     auto* group = new QButtonGroup(this);
-    const char* const tabNames[2] = {"Personal", "Negocios"};
+    std::array<QFormLayout*, 2> forms{};
     for (int page = 0; page < 2; ++page) {
-        auto* tab = new QPushButton(QString::fromUtf8(tabNames[page]), this);
+        auto* tab = new QPushButton(QString::fromUtf8(kDialogPages[page]), this);
         tab->setObjectName(QStringLiteral("TabSheet%1").arg(page + 1));
         tab->setCheckable(true);
         tab->setAutoDefault(false);
@@ -61,31 +36,38 @@ RecordDialog::RecordDialog(TForm1* form1, PlatformServices& platform, const QStr
         group->addButton(tab, page);
         tabRow->addWidget(tab);
         m_tabs[page] = tab;
-
         auto* sheet = new QWidget(m_pages);
-        auto* form = new QFormLayout(sheet);
-        form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        auto addRows = [&](const auto& rows) {
-            for (const EditRow& row : rows) {
-                auto* edit = new QLineEdit(sheet);
-                edit->setObjectName(QString::fromLatin1(row.name));
-                edit->setMinimumWidth(260);
-                CodePageGuard::Attach(edit, m_platform);
-                auto* label = new QLabel(QString::fromUtf8(row.label), sheet);
-                label->setBuddy(edit);
-                form->addRow(label, edit);
-                m_edits[FieldIndex(row.field)] = edit;
-            }
-        };
-        if (page == 0)
-            addRows(kPersonal);
-        else
-            addRows(kNegocios);
+        forms[page] = new QFormLayout(sheet);
+        forms[page]->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        forms[page]->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
         m_pages->addWidget(sheet);
     }
     tabRow->addStretch();
     connect(group, &QButtonGroup::idClicked, this, &RecordDialog::showPage);
+
+    // Top-to-bottom and tab order of each page; values move by field, not by position.
+    for (int page = 0; page < 2; ++page) {
+        std::vector<const FieldInfo*> rows;
+        for (const FieldInfo& field : kFields)
+            if (field.dialogPage == page)
+                rows.push_back(&field);
+        std::sort(rows.begin(), rows.end(), [](const FieldInfo* a, const FieldInfo* b) {
+            return a->dialogPosition < b->dialogPosition;
+        });
+        QWidget* sheet = m_pages->widget(page);
+        for (const FieldInfo* field : rows) {
+            auto* line = new QLineEdit(sheet);
+            line->setObjectName(QString::fromLatin1(field->name));
+            line->setMinimumWidth(260);
+            CodePageGuard::Attach(line, m_platform);
+            auto* label = new QLabel(QString::fromUtf8(field->dialogLabel), sheet);
+            label->setBuddy(line);
+            forms[page]->addRow(label, line);
+            m_edits[FieldIndex(field->field)] = line;
+            if (!m_firstEdit[page])
+                m_firstEdit[page] = line;
+        }
+    }
 
     BitBtn1 = new QPushButton(QStringLiteral("&Aceptar"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
@@ -96,6 +78,7 @@ RecordDialog::RecordDialog(TForm1* form1, PlatformServices& platform, const QStr
         b->setDefault(false);
         b->setMinimumWidth(90);
     }
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* left = new QVBoxLayout;
     left->addLayout(tabRow);
@@ -113,15 +96,15 @@ RecordDialog::RecordDialog(TForm1* form1, PlatformServices& platform, const QStr
     setFixedSize(sizeHint());
 }
 
-veldrano::ContactRecord RecordDialog::record() const {
-    veldrano::ContactRecord r;
-    for (int f = 0; f < veldrano::kFieldCount; ++f)
+ContactRecord RecordDialog::record() const {
+    ContactRecord r;
+    for (int f = 0; f < kFieldCount; ++f)
         r[f] = TextCodec::FromQString(m_edits[f]->text());
     return r;
 }
 
-void RecordDialog::setRecord(const veldrano::ContactRecord& r) {
-    for (int f = 0; f < veldrano::kFieldCount; ++f)
+void RecordDialog::setRecord(const ContactRecord& r) {
+    for (int f = 0; f < kFieldCount; ++f)
         m_edits[f]->setText(TextCodec::ToQString(r[f]));
 }
 
@@ -130,13 +113,14 @@ void RecordDialog::clearEdits() {
         e->clear();
 }
 
-int RecordDialog::currentPage() const {
-    return m_pages->currentIndex();
-}
-
 void RecordDialog::showPage(int page) {
     m_pages->setCurrentIndex(page);
     m_tabs[page]->setChecked(true);
+}
+
+void RecordDialog::focusFirstEdit() {
+    // On a hidden dialog this is where the focus goes when it opens.
+    m_firstEdit[m_pages->currentIndex()]->setFocus();
 }
 
 void RecordDialog::keyPressEvent(QKeyEvent* event) {

@@ -8,37 +8,33 @@ class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 class PlatformServices;
-class TForm1;
 
 // The layout the add and modify dialogs share: two pages, "Personal" and "Negocios", chosen
 // with button-like tabs, each holding labelled edits named after their record fields, and
 // "&Aceptar" / "&Cancelar" to the right. Neither button reacts to Enter or Escape; the close
-// box closes like "&Cancelar".
+// box closes like "&Cancelar". The dialog never sees the book: it hands back what was typed.
 class RecordDialog : public QDialog {
     Q_OBJECT
   public:
-    RecordDialog(TForm1* form1, PlatformServices& platform, const QString& caption);
+    RecordDialog(QWidget* parent, PlatformServices& platform, const QString& caption);
 
-    // The edit of a field, by record field index.
-    QLineEdit* edit(int field) const { return m_edits[field]; }
+  protected:
     veldrano::ContactRecord record() const;
     void setRecord(const veldrano::ContactRecord& record);
     void clearEdits();
-    // The page showing: 0 "Personal", 1 "Negocios".
-    int currentPage() const;
+    QLineEdit* edit(veldrano::Field field) const { return m_edits[veldrano::FieldIndex(field)]; }
     void showPage(int page);
+    // Puts the cursor in the first edit of the page showing, so typing starts there.
+    void focusFirstEdit();
+    void keyPressEvent(QKeyEvent* event) override;
 
+    PlatformServices& m_platform;
     QPushButton* BitBtn1 = nullptr; // "&Aceptar"
     QPushButton* BitBtn2 = nullptr; // "&Cancelar"
 
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
-    TForm1* m_form1;
-    PlatformServices& m_platform;
-
   private:
     std::array<QLineEdit*, veldrano::kFieldCount> m_edits{};
+    std::array<QLineEdit*, 2> m_firstEdit{};
     QStackedWidget* m_pages = nullptr;
     std::array<QPushButton*, 2> m_tabs{};
 };

@@ -1,16 +1,15 @@
 #pragma once
 #include "app/RecordDialog.h"
 
-// "Modificar Registro": edits the record at IndiceElegido, refilled at every opening.
+#include <optional>
+
+// "Modificar Registro": edits a copy of one record, refilled at every opening.
 class Tform3 : public RecordDialog {
     Q_OBJECT
   public:
-    Tform3(TForm1* form1, PlatformServices& platform);
+    Tform3(QWidget* parent, PlatformServices& platform);
 
-    void FormShow();
-    void BitBtn1Click();
-    void BitBtn2Click();
-
-  protected:
-    void showEvent(QShowEvent* event) override;
+    // Shows `current` in the edits (on the page that showed last) and hands back the
+    // edited record on "&Aceptar"; nothing when the dialog was cancelled.
+    std::optional<veldrano::ContactRecord> Run(const veldrano::ContactRecord& current);
 };

@@ -2,7 +2,6 @@
 
 #include "qtsupport/CodePageGuard.h"
 #include "qtsupport/TextCodec.h"
-#include "app/agenda.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,7 +13,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TForm4::TForm4(TForm1* form1, PlatformServices& platform) : QDialog(form1), m_form1(form1) {
+TForm4::TForm4(QWidget* parent, PlatformServices& platform) : QDialog(parent) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Busqueda"));
     setModal(true);
@@ -52,46 +51,16 @@ TForm4::TForm4(TForm1* form1, PlatformServices& platform) : QDialog(form1), m_fo
     top->addLayout(buttons);
     setFixedSize(sizeHint());
 
-    connect(BitBtn1, &QPushButton::clicked, this,
-            [this] { m_form1->Guarded([this] { BitBtn1Click(); }); });
-    connect(BitBtn2, &QPushButton::clicked, this, &TForm4::BitBtn2Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool TForm4::NameMatches(const std::string& name, const std::string& text, bool caseSensitive) {
-    if (name.size() != text.size())
-        return false;
-    if (caseSensitive)
-        return name == text;
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    for (size_t i = 0; i < name.size(); ++i)
-        if (upper(name[i]) != upper(text[i]))
-            return false;
-    return true;
+std::optional<veldrano::SearchQuery> TForm4::Run() {
+    if (exec() != QDialog::Accepted)
+        return std::nullopt;
+    return query();
 }
 
-bool TForm4::Matches(const std::string& name) const {
-    return NameMatches(name, TextCodec::FromQString(buscar->text()), OpcionBusqueda->isChecked());
-}
-
-void TForm4::BitBtn1Click() {
-    m_form1->DeselectAll();
-    const int rows = m_form1->model->rowCount();
-    const std::string text = TextCodec::FromQString(buscar->text());
-    const bool caseSensitive = OpcionBusqueda->isChecked();
-    int found = -1;
-    for (int row = 0; row < rows && found == -1; ++row)
-        if (NameMatches(m_form1->model->record(row)[0], text, caseSensitive))
-            found = row;
-    if (found != -1)
-        m_form1->SelectRow(found);
-    // Find-next goes on after the row found, so it starts there; with nothing found it has
-    // nowhere to go on from.
-    m_form1->state.PosBusqueda = found == -1 ? 0 : found;
-    m_form1->state.SeguirBuscando = true;
-    m_form1->BuscarSiguiente->setEnabled(found != -1);
-    accept();
-}
-
-void TForm4::BitBtn2Click() {
-    reject();
+veldrano::SearchQuery TForm4::query() const {
+    return {TextCodec::FromQString(buscar->text()), OpcionBusqueda->isChecked()};
 }

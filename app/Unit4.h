@@ -1,33 +1,29 @@
 #pragma once
+#include "book/Search.h"
+
 #include <QDialog>
-#include <string>
+#include <optional>
 
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class PlatformServices;
-class TForm1;
 
-// "Busqueda": selects the first record whose name equals the text typed.
+// "Busqueda": asks for a whole name to find. Its text and check box stay for the whole run,
+// and find-next goes on with whatever they hold.
 class TForm4 : public QDialog {
     Q_OBJECT
   public:
-    TForm4(TForm1* form1, PlatformServices& platform);
+    TForm4(QWidget* parent, PlatformServices& platform);
 
-    // Whole-name match: byte for byte when the check box is checked, otherwise after
-    // upper-casing the letters a to z alone (accented letters and ñ stay as they are).
-    static bool NameMatches(const std::string& name, const std::string& text, bool caseSensitive);
-    // The same with the dialog's current text and check box.
-    bool Matches(const std::string& name) const;
+    // The query of "&Busqueda"; nothing when the dialog was cancelled.
+    std::optional<veldrano::SearchQuery> Run();
+    // What the dialog holds now.
+    veldrano::SearchQuery query() const;
 
-    void BitBtn1Click();
-    void BitBtn2Click();
-
+  private:
     QLineEdit* buscar = nullptr;
     QCheckBox* OpcionBusqueda = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BitBtn2 = nullptr;
-
-  private:
-    TForm1* m_form1;
 };

@@ -1,40 +1,31 @@
 #pragma once
-#include "app/BookModel.h"
-#include "qtsupport/PlatformServices.h"
-#include "book/ListColumns.h"
 #include "book/WindowState.h"
 
 #include <QMainWindow>
-#include <QTreeView>
-#include <array>
 #include <functional>
 #include <memory>
 
+class BookList;
+class BookModel;
+class FileCommands;
+class MailCommands;
+class PlatformServices;
 class QAction;
 class QDialog;
 class QLabel;
-class QMenu;
-class QToolBar;
+class QPrinter;
+class RecordCommands;
+class SearchCommands;
 class TForm2;
-class Tform3;
 class TForm4;
 class TForm6;
 class TPrintBuffer;
-class QPrinter;
+class Tform3;
+struct Commands;
 
-// The report list. Keys that a list view would act on by itself and that belong to the
-// window's commands (copy to the system clipboard, select all) are left to the commands.
-class ListView : public QTreeView {
-    Q_OBJECT
-  public:
-    using QTreeView::QTreeView;
-
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-};
-
-// The main window: shows the book as a report list, owns every command and the window
-// state. Handlers are named after the command they serve.
+// The main window "VELDRANO": the book as a report list, the menus, tool bar and status
+// panel, and the wiring of every command to the group that handles it. It alone changes
+// the book and the window state; the dialogs hand back values.
 class TForm1 : public QMainWindow {
     Q_OBJECT
   public:
@@ -44,114 +35,27 @@ class TForm1 : public QMainWindow {
     // The dialogs are created after the main window, as at start-up.
     void attachDialogs(TForm2* add, Tform3* modify, TForm4* search, TForm6* mail, QDialog* about);
 
-    veldrano::WindowState state;
-    PlatformServices& platform;
-    BookModel* model = nullptr;
-    ListView* ListView1 = nullptr;
-    QLabel* StatusPanel = nullptr;
-    QToolBar* ToolBar1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QMenu* Mantenimiento1 = nullptr;
-    std::unique_ptr<TPrintBuffer> memo1; // the hidden print buffer
-
-    // Commands.
-    QAction *Nueva, *Abrir, *Guardar, *GuardarComo, *imprimir, *Salir;
-    std::array<QAction*, 5> imenu{};
-    QAction *Cortar, *copiar, *Pegar, *SeleccionarTodo1, *OrdenarAgenda1, *Buscar, *BuscarSiguiente;
-    std::array<QAction*, veldrano::kFieldCount> viewItem{}; // by the field each one controls
-    QAction *AgregarReg, *EliminarReg, *ModificarReg, *BorrarAgenda, *EnviarMail;
-    QAction *BrowseURL1, *BrowseURL2, *Enviaremailautor1, *Acercade1, *Notas;
-    QAction* BorrarRegistroPopup; // pop-up "&Borrar Registro", runs cut
-
-    // Book file.
-    void CargarAgenda(const QString& path);
-    void AbrirAgenda();
-    void GuardarAgenda();
-    void GuardarAgendaComo();
-
-    // Columns.
-    void OcultarColumna(int k);
-    void MostrarColumna(int k);
-    void RefrescarColumnas();
-
-    // File commands.
-    void NuevaAgenda();
-    void GuardarRecientes();
-    void NuevaExecute();
-    void AbrirExecute();
-    void GuardarExecute();
-    void GuardarComoClick();
-    void BorrarAgendaExecute();
-    void SalirExecute();
-    void imenuClick(int i);
-
-    // Edit commands.
-    void CortarExecute();
-    void copiarExecute();
-    void PegarExecute();
-    void SeleccionarTodo1Click();
-    void OrdenarAgenda1Click();
-    void BuscarExecute();
-    void BuscarSiguienteExecute();
-    void ViewItemClick(int field);
-
-    // Record commands.
-    void AgregarRegExecute();
-    void EliminarRegExecute();
-    void ModificarRegExecute();
-
-    // Other commands.
-    void imprimirExecute();
-    void EnviarMailExecute();
-    void BrowseURL1Execute();
-    void BrowseURL2Execute();
-    void Enviaremailautor1Click();
-    void Acercade1Click();
-
-    // List events.
-    void ListView1SelectItem();
-    void ListView1Click();
-    void listview1onchange();
-
-    // Used by the dialogs.
-    void SelectRow(int row);
-    void DeselectRow(int row);
-    void DeselectAll();
-    bool IsRowSelected(int row) const;
-    int FirstSelectedRow() const;
-    std::vector<int> SelectedRows() const;
-    // Runs a handler the way every command runs: an exception shows the general error box.
-    void Guarded(const std::function<void()>& handler);
-
-    TForm2* Form2 = nullptr;
-    Tform3* Form3 = nullptr;
-    TForm4* Form4 = nullptr;
-    TForm6* Form6 = nullptr;
-    QDialog* Form7 = nullptr;
+    // Opens a book named on the command line, as the recent-file items do.
+    void OpenBook(const QString& path);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void FormCreate();
-    void createActions();
-    void createMenus();
-    void createToolBar();
-    void createList();
-    void setUpRecentItems();
-    void bindCommand(QAction* action, void (TForm1::*handler)());
-    void applyColumns();
-    void deleteSelected();
-    void exitSteps();
-    void leave();
-    void saveQuestion();
-    void setBookCommandsEnabled(bool on);
-    void showGeneralError(const QString& text);
-    QString menuDatPath() const;
+    void bind(QAction* action, const std::function<void()>& handler);
 
-    std::unique_ptr<QPrinter> m_printer; // keeps the printer chosen last
-    veldrano::ListColumns m_columns{};
-    bool m_exitDone = false;
-    bool m_removing = false;
+    PlatformServices& m_platform;
+    veldrano::WindowState m_state;
+    std::unique_ptr<Commands> m_commands;
+    BookModel* m_model = nullptr;
+    BookList* m_list = nullptr;
+    QLabel* m_status = nullptr;
+    FileCommands* m_files = nullptr;
+    RecordCommands* m_records = nullptr;
+    SearchCommands* m_search = nullptr;
+    MailCommands* m_mail = nullptr;
+    QDialog* m_about = nullptr;
+    std::unique_ptr<TPrintBuffer> m_printBuffer; // memo1, the hidden print buffer
+    std::unique_ptr<QPrinter> m_printer;         // keeps the printer chosen last
 };

@@ -32,8 +32,57 @@ Lines BookToLines(const std::array<int, kFieldCount>& columnaOculta,
         lines.emplace_back(columnaOculta[k] == -1 ? "NO" : "YES");
     for (const auto& record : records)
         for (const auto& field : record)
-            lines.push_back(field);
+            lines.push_back(SingleLine(field));
     return lines;
+}
+
+LoadedBook ParseBookFile(std::string bytes) {
+    size_t count = 0;
+    ForEachLine(bytes, [&](size_t, size_t) { ++count; });
+    if (count < static_cast<size_t>(kBookHeaderLines))
+        throw BookFormatError("missing column options");
+    const size_t recordLines = count - kBookHeaderLines;
+    if (recordLines < kFieldCount || recordLines % kFieldCount != 0)
+        throw BookFormatError("incomplete record");
+
+    LoadedBook book;
+    book.records = BookStore(std::move(bytes));
+    book.records.reserve(recordLines / kFieldCount);
+    const std::string_view text = book.records.fileText();
+    size_t line = 0;
+    BookStore::FilePlaces places{};
+    ForEachLine(text, [&](size_t start, size_t length) {
+        if (line >= 1 && line < static_cast<size_t>(kBookHeaderLines)) {
+            book.hidden[line - 1] = text.substr(start, length) != "YES";
+        } else if (line >= static_cast<size_t>(kBookHeaderLines)) {
+            const size_t f = (line - kBookHeaderLines) % kFieldCount;
+            places[f] = {static_cast<uint32_t>(start), static_cast<uint32_t>(length)};
+            if (f == kFieldCount - 1)
+                book.records.appendFromFile(places);
+        }
+        ++line;
+    });
+    return book;
+}
+
+std::string BookFileBytes(const std::array<int, kFieldCount>& columnaOculta,
+                          const BookStore& records) {
+    size_t total = 0;
+    for (size_t row = 0; row < records.size(); ++row)
+        for (int f = 0; f < kFieldCount; ++f)
+            total += records.field(row, f).size() + 2;
+    std::string out;
+    out.reserve(total + 12 * kBookHeaderLines);
+    out += "[OPCIONES]\r\n";
+    for (int k = 0; k < kFieldCount; ++k)
+        out += columnaOculta[k] == -1 ? "NO\r\n" : "YES\r\n";
+    for (size_t row = 0; row < records.size(); ++row) {
+        for (int f = 0; f < kFieldCount; ++f) {
+            out += records.field(row, f); // the store holds no line break
+            out += "\r\n";
+        }
+    }
+    return out;
 }
 
 } // namespace veldrano

@@ -1,4 +1,5 @@
 #pragma once
+#include "book/BookStore.h"
 #include "book/ContactRecord.h"
 #include "book/TextFile.h"
 
@@ -29,8 +30,22 @@ inline constexpr int kBookHeaderLines = 1 + kFieldCount; // "[OPCIONES]" and the
 BookContents ParseBook(const Lines& lines);
 
 // The lines of a book file: "[OPCIONES]", "YES"/"NO" per column (-1 in `columnaOculta`
-// is hidden), then each record's eleven fields.
+// is hidden), then each record's eleven fields. A line break or NUL inside a field is
+// written as a space: the file must read back as the same number of lines.
 Lines BookToLines(const std::array<int, kFieldCount>& columnaOculta,
                   const std::vector<ContactRecord>& records);
+
+// A book file read straight into a compact store: the same rules as ParseBook over the
+// lines of `bytes`, without a copy of each line. Throws BookFormatError.
+struct LoadedBook {
+    std::array<bool, kFieldCount> hidden{};
+    BookStore records;
+};
+LoadedBook ParseBookFile(std::string bytes);
+
+// The bytes of the book file for `records` in list order: exactly
+// JoinLines(BookToLines(columnaOculta, every record)).
+std::string BookFileBytes(const std::array<int, kFieldCount>& columnaOculta,
+                          const BookStore& records);
 
 } // namespace veldrano

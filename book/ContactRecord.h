@@ -29,4 +29,12 @@ inline constexpr int FieldIndex(Field f) {
     return static_cast<int>(f);
 }
 
+// A field value as the book file can hold it: a line break or NUL becomes a space.
+inline std::string SingleLine(std::string value) {
+    for (char& c : value)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    return value;
+}
+
 } // namespace veldrano

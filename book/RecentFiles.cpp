@@ -2,6 +2,15 @@
 
 namespace veldrano {
 
+Lines ReadRecentFiles(const std::string& path) {
+    Lines lines = ReadTextLines(path);
+    for (const std::string& line : lines)
+        if (line.size() > kMaxRecentLine)
+            throw RecentFilesError("menu.dat holds a line of " + std::to_string(line.size()) +
+                                   " bytes");
+    return lines;
+}
+
 Lines RotateRecent(const Lines& old, const std::string& archivoActual, bool archivoNuevo) {
     Lines result(old.begin(), old.begin() + kRecentCount);
     if (archivoNuevo)

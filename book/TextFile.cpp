@@ -101,21 +101,10 @@ void SyncFolder(const std::string& folder) {
 } // namespace
 
 Lines SplitLines(std::string_view bytes) {
-    if (auto nul = bytes.find('\0'); nul != std::string_view::npos)
-        bytes = bytes.substr(0, nul);
     Lines lines;
-    size_t start = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char c = bytes[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        lines.emplace_back(bytes.substr(start, i - start));
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < bytes.size())
-        lines.emplace_back(bytes.substr(start));
+    ForEachLine(bytes, [&](size_t start, size_t length) {
+        lines.emplace_back(bytes.substr(start, length));
+    });
     return lines;
 }
 
@@ -228,6 +217,20 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, FileAc
 
 void WriteTextLines(const std::string& path, const Lines& lines, FileAccess access) {
     WriteFileAtomically(path, JoinLines(lines), access);
+}
+
+FileStamp StampOf(const std::string& path) {
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = static_cast<unsigned long long>(st.st_size);
+    stamp.seconds = st.st_mtim.tv_sec;
+    stamp.nanoseconds = st.st_mtim.tv_nsec;
+    return stamp;
 }
 
 void RemoveFile(const std::string& path) {

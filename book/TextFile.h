@@ -15,8 +15,27 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Splits bytes into lines: a line ends at CR LF, a lone CR or a lone LF; a last line
-// without an end is still a line; a NUL byte ends the text; empty text has no lines.
+// Calls `line(offset, length)` for each line of `bytes`, in order: a line ends at CR LF, a
+// lone CR or a lone LF; a last line without an end is still a line; a NUL byte ends the
+// text; empty text has no lines.
+template <class LineFn> void ForEachLine(std::string_view bytes, LineFn&& line) {
+    if (auto nul = bytes.find('\0'); nul != std::string_view::npos)
+        bytes = bytes.substr(0, nul);
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        line(start, i - start);
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size())
+        line(start, bytes.size() - start);
+}
+
+// The lines of `bytes`, split as ForEachLine does.
 Lines SplitLines(std::string_view bytes);
 
 // Every line followed by CR LF, the last one included.
@@ -44,6 +63,18 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          FileAccess access = FileAccess::Shared);
 void WriteTextLines(const std::string& path, const Lines& lines,
                     FileAccess access = FileAccess::Shared);
+
+// One version of a file on disk: any write that replaces or changes it changes the stamp.
+struct FileStamp {
+    bool exists = false;
+    unsigned long long device = 0, inode = 0, size = 0;
+    long long seconds = 0, nanoseconds = 0; // last modification
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file a path names (following symbolic links); `exists` false when
+// there is none.
+FileStamp StampOf(const std::string& path);
 
 // Removes a file; throws FileError ("Cannot delete file "<path>". <reason>").
 void RemoveFile(const std::string& path);

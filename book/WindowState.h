@@ -21,13 +21,10 @@ struct WindowState {
     bool ListaActivada = false;                   // the list-change rule enabled the book commands
     int PosBusqueda = 0;                          // row where find and find-next stand
     bool SeguirBuscando = true;                   // find-next may go on
-    Lines ListaTrabajo;   // scratch lines of one operation; empty between operations
-    Lines ListaCopia;     // copy buffer: eleven lines per record
-    Lines ListaRecientes; // the recent-file entries as read at start-up
+    Lines ListaCopia;                             // copy buffer: eleven lines per record
+    Lines ListaRecientes;                         // the recent-file entries as read at start-up
+    int IndiceElegido = 0; // first selected row as last read from the list, -1 for none
+    int NumCopiados = 0;   // records in the copy buffer
 };
-
-// Program-wide, because the dialogs read them.
-extern int IndiceElegido; // first selected row as last read from the list, -1 for none
-extern int NumCopiados;   // records in the copy buffer
 
 } // namespace veldrano

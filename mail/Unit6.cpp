@@ -144,6 +144,16 @@ std::string TForm6::text(QLineEdit* edit) const {
     return TextCodec::FromQString(edit->text());
 }
 
+void TForm6::SetSettings(const MailSettings& settings) {
+    servidor->setText(TextCodec::ToQString(settings.servidor));
+    usuario->setText(TextCodec::ToQString(settings.usuario));
+    contrasena->setText(TextCodec::ToQString(settings.contrasena));
+}
+
+void TForm6::SetDestination(const QString& address) {
+    destino->setText(address);
+}
+
 void TForm6::SetPortForTesting(int port) {
     m_port = port;
 }

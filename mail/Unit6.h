@@ -1,5 +1,6 @@
 #pragma once
 #include "mail/IdSMTP.h"
+#include "qtsupport/MailSettings.h"
 
 #include <QDialog>
 #include <string>
@@ -28,6 +29,10 @@ class TForm6 : public QDialog {
     // The message text as it goes out: the user's lines joined by CR LF, a line longer than
     // a server accepts broken at its last space before the limit (RFC 5321: 998 bytes).
     std::string MessageText() const;
+
+    // The send-mail command shows the settings of correo.cfg and the chosen contact's address.
+    void SetSettings(const MailSettings& settings);
+    void SetDestination(const QString& address);
 
     // The SMTP port is always 25; window tests point the dialog at a test server.
     void SetPortForTesting(int port);

@@ -4,7 +4,12 @@
 #include "qtsupport/TextCodec.h"
 #include "text/CodePage.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
@@ -15,12 +20,63 @@ void CodePageGuard::Attach(QLineEdit* edit, PlatformServices& platform) {
     auto* guard = new CodePageGuard(edit, platform);
     guard->m_lastGood = edit->text();
     connect(edit, &QLineEdit::textChanged, guard, &CodePageGuard::checkLine);
+    edit->installEventFilter(guard);
 }
 
 void CodePageGuard::Attach(QPlainTextEdit* edit, PlatformServices& platform) {
     auto* guard = new CodePageGuard(edit, platform);
     guard->m_lastGood = edit->toPlainText();
     connect(edit, &QPlainTextEdit::textChanged, guard, &CodePageGuard::checkPlain);
+    edit->installEventFilter(guard);
+    edit->viewport()->installEventFilter(guard); // a middle click pastes the selection
+}
+
+QString CodePageGuard::OneLine(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar& c : text)
+        if (c == u'\r' || c == u'\n' || c == u'\0')
+            c = u' ';
+    return text;
+}
+
+namespace {
+
+// The clipboard's text, or nothing when no one offers text: raw clipboard data is never
+// handed to the toolkit's own paste.
+QString ClipboardText(QClipboard::Mode mode) {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData(mode);
+    return data && data->hasText() ? data->text() : QString();
+}
+
+} // namespace
+
+bool CodePageGuard::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+        paste();
+        return true;
+    }
+    auto* plain = qobject_cast<QPlainTextEdit*>(parent());
+    if (plain && watched == plain->viewport() &&
+        (event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton &&
+        ClipboardText(QClipboard::Selection).isEmpty())
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+void CodePageGuard::paste() {
+    const QString text = ClipboardText(QClipboard::Clipboard);
+    if (text.isEmpty())
+        return;
+    if (auto* line = qobject_cast<QLineEdit*>(parent())) {
+        if (!line->isReadOnly())
+            line->insert(OneLine(text));
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(parent())) {
+        if (!plain->isReadOnly())
+            plain->insertPlainText(text);
+    }
 }
 
 QString CodePageGuard::Message(const QString& character) {
@@ -32,6 +88,14 @@ QString CodePageGuard::Message(const QString& character) {
 
 void CodePageGuard::checkLine() {
     auto* edit = static_cast<QLineEdit*>(parent());
+    if (!m_busy && OneLine(edit->text()) != edit->text()) {
+        // Typed, pasted or set by the program: the value must stay one line.
+        const int cursor = edit->cursorPosition();
+        m_busy = true;
+        edit->setText(OneLine(edit->text()));
+        m_busy = false;
+        edit->setCursorPosition(std::min<int>(cursor, static_cast<int>(edit->text().size())));
+    }
     check(edit, edit->text(), [edit](const QString& text) {
         const int cursor = edit->cursorPosition();
         edit->setText(text);

@@ -9,9 +9,14 @@ constexpr size_t kSettingLines = 3;
 
 veldrano::Lines ReadSettingLines() {
     veldrano::Lines lines = veldrano::ReadTextLines(DataFolder::File("correo.cfg"));
-    if (lines.size() < kSettingLines)
+    if (lines.size() < kSettingLines) {
+        MailSettings partial;
+        std::string* fields[] = {&partial.servidor, &partial.usuario, &partial.contrasena};
+        for (size_t i = 0; i < lines.size(); ++i)
+            *fields[i] = lines[i];
         throw MailSettingsShortFile(
-            "List index out of bounds (" + std::to_string(lines.size()) + ")", lines);
+            "List index out of bounds (" + std::to_string(lines.size()) + ")", partial);
+    }
     return lines;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 // The mail settings file correo.cfg in the data folder: server, user and password on lines
 // 1 to 3, as plain text in the program's code page. Later lines belong to nobody here and
@@ -22,10 +21,11 @@ struct MailSettings {
     void Save() const;
 };
 
-// A settings file of fewer than three lines; `lines` holds the ones it has.
+// A settings file of fewer than three lines; `partial` holds the ones it has, the others
+// empty.
 class MailSettingsShortFile : public std::runtime_error {
   public:
-    MailSettingsShortFile(const std::string& what, std::vector<std::string> found)
-        : std::runtime_error(what), lines(std::move(found)) {}
-    std::vector<std::string> lines;
+    MailSettingsShortFile(const std::string& what, MailSettings found)
+        : std::runtime_error(what), partial(std::move(found)) {}
+    MailSettings partial;
 };

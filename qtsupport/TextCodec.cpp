@@ -34,21 +34,24 @@ const std::array<char16_t, 256>& Table1252() {
     return table;
 }
 
-QString DecodeMultiByte(const std::string& bytes) {
-    thread_local QStringDecoder decoder(Name(), QStringConverter::Flag::Stateless);
-    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
 } // namespace
 
-QString ToQString(const std::string& bytes) {
-    if (!SingleByte())
-        return DecodeMultiByte(bytes);
+void DecodeInto(std::string_view bytes, QString& out) {
+    if (!SingleByte()) {
+        thread_local QStringDecoder decoder(Name(), QStringConverter::Flag::Stateless);
+        out = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        return;
+    }
     const auto& table = Table1252();
-    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    QChar* out = text.data();
+    out.resize(static_cast<qsizetype>(bytes.size()));
+    QChar* chars = out.data();
     for (unsigned char b : bytes)
-        *out++ = QChar(table[b]);
+        *chars++ = QChar(table[b]);
+}
+
+QString ToQString(std::string_view bytes) {
+    QString text;
+    DecodeInto(bytes, text);
     return text;
 }
 

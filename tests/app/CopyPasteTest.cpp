@@ -16,7 +16,7 @@ class CopyPaste : public WindowTest {
         std::vector<ContactRecord> records;
         for (const char* n : list)
             records.push_back(Record(n, std::string("tel ") + n));
-        form->CargarAgenda(QString::fromStdString(writeBook(file, records)));
+        open(writeBook(file, records));
     }
 };
 
@@ -27,97 +27,109 @@ TEST_F(CopyPaste, CopyThreeOfFiveAndPaste) {
     clickRow(2, Qt::ControlModifier);
     clickRow(4, Qt::ControlModifier);
     press(Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(NumCopiados, 3);
-    EXPECT_EQ(form->state.ListaCopia.size(), 33u);
-    EXPECT_EQ(form->state.ListaCopia[11], "c");
-    EXPECT_EQ(form->state.ListaCopia[13], "tel c");
-    EXPECT_TRUE(form->state.Modificado);
-    EXPECT_FALSE(form->copiar->isEnabled());
-    EXPECT_TRUE(form->Pegar->isEnabled());
+    EXPECT_TRUE(asksToSaveChanges()); // copy alone marks the book
+    EXPECT_FALSE(action("copiar")->isEnabled());
+    EXPECT_TRUE(action("Pegar")->isEnabled());
     press(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(names(), (std::vector<std::string>{"a", "a", "b", "c", "c", "d", "e", "e"}));
-    EXPECT_EQ(rows()[1][FieldIndex(Field::telefono)], "tel a");
-    EXPECT_TRUE(form->copiar->isEnabled());
-    EXPECT_FALSE(form->Pegar->isEnabled());
-    EXPECT_TRUE(form->state.ListaCopia.empty());
-    EXPECT_EQ(form->SelectedRows(), (std::vector<int>{0, 3, 6})); // the same rows as before
+    for (const ContactRecord& r : rows())
+        EXPECT_EQ(r[FieldIndex(Field::telefono)], "tel " + r[0]);
+    EXPECT_TRUE(action("copiar")->isEnabled());
+    EXPECT_FALSE(action("Pegar")->isEnabled());
+    EXPECT_EQ(selectedRows(), (std::vector<int>{0, 3, 6})); // the same rows as before
 }
 
-TEST_F(CopyPaste, ANewerCopyReplacesTheOlder) {
+TEST_F(CopyPaste, ANewerCopyReplacesTheOlderAndEachCopyPastesOnce) {
     start();
     load({"a", "b", "c"});
     clickRow(0);
-    form->copiar->trigger();
+    trigger("copiar");
     clickRow(1);
-    form->copiar->trigger();
-    form->Pegar->trigger();
+    trigger("copiar");
+    trigger("Pegar");
     EXPECT_EQ(names(), (std::vector<std::string>{"a", "b", "b", "c"}));
+    action("Pegar")->setEnabled(true); // even if offered again, the buffer is empty now
+    trigger("Pegar");
+    EXPECT_EQ(names().size(), 4u);
 }
 
 TEST_F(CopyPaste, TheBufferSurvivesNewAndOpenAndPasteDoesNotMarkTheBook) {
     start();
     load({"a", "b"});
-    form->SeleccionarTodo1->trigger();
-    form->copiar->trigger();
+    trigger("SeleccionarTodo1");
+    trigger("copiar");
     platform.yesNo = {false};
-    form->Nueva->trigger();
-    EXPECT_FALSE(form->state.Modificado);
-    form->Pegar->trigger();
+    trigger("Nueva");
+    trigger("Pegar");
     EXPECT_EQ(names(), (std::vector<std::string>{"a", "b"}));
-    EXPECT_FALSE(form->state.Modificado);
-    // Across an Open too.
+    // Across an Open too; the pasted rows do not make the opened book modified.
     clickRow(1);
-    form->copiar->trigger();
+    trigger("copiar");
     platform.yesNo = {false};
     platform.openNames = {QString::fromStdString(writeBook("otro.kbx", {Record("z")}))};
-    form->Abrir->trigger();
-    form->Pegar->trigger();
+    trigger("Abrir");
+    trigger("Pegar");
     EXPECT_EQ(names(), (std::vector<std::string>{"b", "z"}));
+    EXPECT_FALSE(asksToSaveChanges());
 }
 
 TEST_F(CopyPaste, CutRemovesRowsAndLeavesTheBufferAlone) {
     start();
     load({"a", "b", "c"});
     clickRow(0);
-    form->copiar->trigger();
+    trigger("copiar");
     clickRow(2);
     press(Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(names(), (std::vector<std::string>{"a", "b"}));
-    EXPECT_TRUE(form->Pegar->isEnabled());
-    EXPECT_EQ(NumCopiados, 1);
-    form->Pegar->trigger();
+    EXPECT_TRUE(action("Pegar")->isEnabled());
+    trigger("Pegar");
     EXPECT_EQ(names(), (std::vector<std::string>{"a", "a", "b"}));
     // The pop-up's "&Borrar Registro" runs cut.
     clickRow(2);
-    form->BorrarRegistroPopup->trigger();
+    action("BorrarRegistroPopup")->trigger();
     EXPECT_EQ(names(), (std::vector<std::string>{"a", "a"}));
-    EXPECT_EQ(form->BorrarRegistroPopup->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(action("BorrarRegistroPopup")->shortcut(), QKeySequence(Qt::Key_Delete));
 }
 
-TEST_F(CopyPaste, WithOrderingOffPastedRowsGoLastInCopyOrder) {
-    start();
-    form->OrdenarAgenda1->trigger();
-    load({"c", "a", "b"});
-    form->SeleccionarTodo1->trigger();
-    form->copiar->trigger();
-    form->Pegar->trigger();
-    EXPECT_EQ(names(), (std::vector<std::string>{"c", "a", "b", "c", "a", "b"}));
-}
-
-TEST_F(CopyPaste, ManyRowsPasteInNameOrder) {
-    start();
-    std::vector<ContactRecord> records;
-    for (int i = 0; i < 200; ++i)
-        records.push_back(Record("n" + std::to_string((i * 37) % 200)));
-    form->CargarAgenda(QString::fromStdString(writeBook("l.kbx", records)));
-    form->SeleccionarTodo1->trigger();
-    form->copiar->trigger();
-    form->Pegar->trigger();
-    std::vector<std::string> n = names();
-    ASSERT_EQ(n.size(), 400u);
-    EXPECT_EQ(n[0], "n0");
-    EXPECT_EQ(n[1], "n0");
-    EXPECT_EQ(n[399], "n99");
+TEST_F(CopyPaste, PastedRowsGoToTheirPlacesOrLastInCopyOrder) {
+    struct Row {
+        const char* name;
+        bool ordering;
+        int count;
+    } rows[] = {{"ordering on, a few", true, 3},
+                {"ordering on, many", true, 200},
+                {"ordering off", false, 3}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        start();
+        if (!row.ordering)
+            trigger("OrdenarAgenda1");
+        std::vector<ContactRecord> book;
+        std::vector<std::string> fileOrder;
+        for (int i = 0; i < row.count; ++i) {
+            fileOrder.push_back("n" + std::to_string((i * 37 + 1) % row.count));
+            book.push_back(Record(fileOrder.back(), "tel " + fileOrder.back()));
+        }
+        open(writeBook("l.kbx", book));
+        trigger("SeleccionarTodo1");
+        trigger("copiar");
+        trigger("Pegar");
+        std::vector<std::string> expected;
+        if (row.ordering) {
+            expected = fileOrder;
+            expected.insert(expected.end(), fileOrder.begin(), fileOrder.end());
+            std::stable_sort(expected.begin(), expected.end());
+        } else {
+            expected = names(); // compared below with the file order twice
+            std::vector<std::string> twice = fileOrder;
+            twice.insert(twice.end(), fileOrder.begin(), fileOrder.end());
+            EXPECT_EQ(expected, twice);
+        }
+        EXPECT_EQ(names(), expected);
+        for (const ContactRecord& r : this->rows())
+            EXPECT_EQ(r[FieldIndex(Field::telefono)], "tel " + r[0]);
+        form.reset();
+    }
 }
 
 TEST_F(CopyPaste, TheSystemClipboardIsNeverTouched) {

@@ -20,8 +20,7 @@ TEST_F(HelpAndPrint, PrintingTakesEveryRowAndFieldWhateverIsShownOrSelected) {
     for (int f = 0; f < kFieldCount; ++f)
         full[f] = "f" + std::to_string(f);
     full[0] = "Zoe";
-    form->CargarAgenda(QString::fromStdString(
-        writeBook("l.kbx", {full, Record("Ana Ruiz", "555 12 34")}, {2, 6})));
+    open((writeBook("l.kbx", {full, Record("Ana Ruiz", "555 12 34")}, {2, 6})));
     clickRow(1);
     platform.printTargets = {QString::fromStdString(path("uno.pdf")),
                              QString::fromStdString(path("dos.pdf"))};
@@ -32,26 +31,25 @@ TEST_F(HelpAndPrint, PrintingTakesEveryRowAndFieldWhateverIsShownOrSelected) {
     EXPECT_EQ(lines[12], "< Ana Ruiz | -null- | 555 12 34 | -null- | -null- | -null- | -null- | "
                          "-null- | -null- | -null- | -null->");
     EXPECT_EQ(lines[13], "< Zoe | f1 | f2 | f3 | f4 | f5 | f6 | f7 | f8 | f9 | f10>");
-    EXPECT_EQ(form->memo1->lineCount(), kPrintHeaderLines); // record lines gone again
     EXPECT_TRUE(std::filesystem::exists(path("uno.pdf")));
     // Hiding more columns and changing the selection changes nothing.
-    form->viewItem[0]->trigger();
-    form->SeleccionarTodo1->trigger();
-    form->imprimir->trigger();
+    viewItem(Field::nombre)->trigger();
+    trigger("SeleccionarTodo1");
+    trigger("imprimir");
+    // The same again: the first print's record lines left the buffer.
     EXPECT_EQ(test::ReadFileBytes(dataFile("imprimir.prn")), first);
-    EXPECT_FALSE(form->state.Modificado);
-    EXPECT_TRUE(form->state.ListaTrabajo.empty());
+    EXPECT_FALSE(asksToSaveChanges());
 }
 
 TEST_F(HelpAndPrint, AboutBoxHelpPageAndWebPage) {
     start();
-    withModal([&] { form->Acercade1->trigger(); },
+    withModal([&] { trigger("Acercade1"); },
               [](QWidget* box) {
                   EXPECT_EQ(box->windowTitle(), "Acerca de");
                   QTest::mouseClick(box->findChild<QPushButton*>("Button1"), Qt::LeftButton);
               });
-    form->BrowseURL2->trigger();
-    form->BrowseURL1->trigger();
+    trigger("BrowseURL2");
+    trigger("BrowseURL1");
     ASSERT_EQ(platform.openedUrls.size(), 2u);
     EXPECT_TRUE(platform.openedUrls[0].isLocalFile());
     EXPECT_TRUE(platform.openedUrls[0].toLocalFile().endsWith("/ayuda.htm"));

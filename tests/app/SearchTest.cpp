@@ -1,9 +1,10 @@
 // Find (F3) and find-next (F4).
-#include "app/Unit4.h"
+#include "book/Search.h"
 #include "tests/support/app/WindowFixture.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -17,74 +18,83 @@ class Search : public WindowTest {
         std::vector<ContactRecord> records;
         for (const char* n : list)
             records.push_back(Record(n));
-        form->OrdenarAgenda1->setChecked(false);
-        form->OrdenarAgenda1Click();
-        form->CargarAgenda(QString::fromStdString(writeBook("l.kbx", records)));
+        trigger("OrdenarAgenda1"); // the file order is the list order
+        open(writeBook("l.kbx", records));
     }
     void find(const QString& text, bool caseSensitive) {
         withModal([&] { press(Qt::Key_F3); },
                   [&](QWidget* d) {
-                      auto* edit = d->findChild<QLineEdit*>("buscar");
-                      edit->clear();
-                      edit->insert(text);
+                      type(d, "buscar", text);
                       d->findChild<QCheckBox*>("OpcionBusqueda")->setChecked(caseSensitive);
-                      QTest::mouseClick(d->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+                      click(d, "BitBtn1");
                   });
     }
 };
 
-TEST_F(Search, TheDialogStartsCheckedAndEmpty) {
-    start();
-    EXPECT_EQ(form->Form4->windowTitle(), "Busqueda");
-    EXPECT_TRUE(form->Form4->OpcionBusqueda->isChecked());
-    EXPECT_EQ(form->Form4->OpcionBusqueda->text(),
-              QString::fromUtf8("Sensible a mayúsculas y minusculas."));
-    EXPECT_TRUE(form->Form4->buscar->text().isEmpty());
+// The match rule itself, over names in the program's code page.
+TEST(NameMatches, WholeNamesByteForByteOrWithAsciiUpperCasing) {
+    struct Row {
+        const char *name, *text;
+        bool caseSensitive, matches;
+    } rows[] = {
+        {"Ana", "Ana", true, true},
+        {"ana", "Ana", true, false},
+        {"ana", "ANA", false, true},
+        {"JOS\xC9", "jos\xE9", false, false}, // é not folded
+        {"JOSE", "jose", false, true},
+        {"Juan P\xE9rez", "Juan", true, false},
+        {"", "", true, true},
+        {"Ana ", "Ana", false, false},
+        {"\xF1u", "\xD1U", false, false}, // neither is ñ
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(NameMatches(r.name, {r.text, r.caseSensitive}), r.matches)
+            << r.name << " / " << r.text << " / " << r.caseSensitive;
 }
 
-TEST_F(Search, MatchesWholeNamesByteForByteOrWithAsciiUpperCasing) {
+TEST_F(Search, TheDialogStartsCheckedAndEmptyAndKeepsWhatWasTyped) {
     start();
-    load({"Ana", "ana", "JOS\xC9", "JOSE", "Juan P\xE9rez"});
+    auto* d = form->findChild<QDialog*>("Form4");
+    EXPECT_EQ(d->windowTitle(), "Busqueda");
+    auto* option = d->findChild<QCheckBox*>("OpcionBusqueda");
+    EXPECT_TRUE(option->isChecked());
+    EXPECT_EQ(option->text(), QString::fromUtf8("Sensible a mayúsculas y minusculas."));
+    EXPECT_TRUE(d->findChild<QLineEdit*>("buscar")->text().isEmpty());
+    load({"Ana", "ana", "JOS\xC9", "JOSE"});
     find("ana", true);
-    EXPECT_EQ(form->SelectedRows(), std::vector<int>{1});
+    EXPECT_EQ(selectedRows(), std::vector<int>{1});
     find("ana", false);
-    EXPECT_EQ(form->SelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(selectedRows(), std::vector<int>{0});
     find(QString::fromUtf8("josé"), false);
-    EXPECT_TRUE(form->SelectedRows().empty()); // é is not folded
-    find("jose", false);
-    EXPECT_EQ(form->SelectedRows(), std::vector<int>{3});
-    find("Juan", true);
-    EXPECT_TRUE(form->SelectedRows().empty()); // no prefix match
+    EXPECT_TRUE(selectedRows().empty());
     EXPECT_TRUE(platform.shown.empty());
-    EXPECT_EQ(form->Form4->buscar->text(), "Juan"); // kept for the next opening
+    EXPECT_EQ(d->findChild<QLineEdit*>("buscar")->text(), QString::fromUtf8("josé"));
 }
 
-TEST_F(Search, ASearchLeavesExactlyOneRowSelected) {
+TEST_F(Search, ASearchLeavesExactlyOneRowSelectedAndChosen) {
     start();
     load({"a", "b", "c", "b"});
-    form->SeleccionarTodo1->trigger();
+    trigger("SeleccionarTodo1");
     find("b", true);
-    EXPECT_EQ(form->SelectedRows(), std::vector<int>{1});
-    EXPECT_TRUE(form->Cortar->isEnabled());
-    EXPECT_EQ(IndiceElegido, 1);
+    EXPECT_EQ(selectedRows(), std::vector<int>{1});
+    EXPECT_TRUE(action("Cortar")->isEnabled());
+    EXPECT_EQ(recordModifyShows()[0], "b");
 }
 
 TEST_F(Search, FindNextGoesOnAfterTheFoundRowToTheLastAndStops) {
     start();
     load({"x", "Eva", "y", "eva", "z", "EVA"});
-    EXPECT_FALSE(form->BuscarSiguiente->isEnabled());
+    EXPECT_FALSE(action("BuscarSiguiente")->isEnabled());
     find("eva", false);
-    EXPECT_EQ(form->SelectedRows(), std::vector<int>{1});
-    EXPECT_TRUE(form->BuscarSiguiente->isEnabled());
+    EXPECT_EQ(selectedRows(), std::vector<int>{1});
+    EXPECT_TRUE(action("BuscarSiguiente")->isEnabled());
     press(Qt::Key_F4);
-    EXPECT_EQ(form->SelectedRows(), std::vector<int>{3});
-    EXPECT_TRUE(form->BuscarSiguiente->isEnabled());
+    EXPECT_EQ(selectedRows(), std::vector<int>{3});
+    EXPECT_TRUE(action("BuscarSiguiente")->isEnabled());
     press(Qt::Key_F4); // the last match is the last row
-    EXPECT_EQ(form->SelectedRows(), std::vector<int>{5});
-    EXPECT_FALSE(form->BuscarSiguiente->isEnabled());
-    EXPECT_TRUE(form->Buscar->isEnabled());
-    EXPECT_EQ(form->state.PosBusqueda, 0);
-    EXPECT_TRUE(form->state.SeguirBuscando);
+    EXPECT_EQ(selectedRows(), std::vector<int>{5});
+    EXPECT_FALSE(action("BuscarSiguiente")->isEnabled());
+    EXPECT_TRUE(action("Buscar")->isEnabled());
 }
 
 TEST_F(Search, NothingFoundSelectsNothingAndOffersNoFindNext) {
@@ -92,22 +102,51 @@ TEST_F(Search, NothingFoundSelectsNothingAndOffersNoFindNext) {
     load({"a", "b"});
     find("b", true);
     find("nadie", true);
-    EXPECT_TRUE(form->SelectedRows().empty());
-    EXPECT_FALSE(form->BuscarSiguiente->isEnabled());
+    EXPECT_TRUE(selectedRows().empty());
+    EXPECT_FALSE(action("BuscarSiguiente")->isEnabled());
     EXPECT_TRUE(platform.shown.empty());
 }
 
 TEST_F(Search, SearchingAnEmptyBookChangesNothing) {
     start();
-    form->Nueva->trigger();
-    form->Buscar->setEnabled(true);
+    trigger("Nueva");
+    action("Buscar")->setEnabled(true);
     find("a", true);
     EXPECT_TRUE(names().empty());
-    EXPECT_FALSE(form->BuscarSiguiente->isEnabled());
-    withModal([&] { form->Buscar->trigger(); },
+    EXPECT_FALSE(action("BuscarSiguiente")->isEnabled());
+    withModal([&] { trigger("Buscar"); },
               [&](QWidget* d) {
-                  QTest::mouseClick(d->findChild<QPushButton*>("BitBtn2"),
-                                    Qt::LeftButton); // cancel
+                  click(d, "BitBtn2");
                   EXPECT_FALSE(d->isVisible());
               });
+}
+
+// Find-next belongs to the book it searched and to the row it found: it follows that row
+// when the list re-sorts, and ends when the row or the book goes.
+TEST_F(Search, FindNextFollowsItsMatchAndEndsWithItsBook) {
+    start();
+    load({"x", "Eva", "y", "Eva", "Eva"});
+    find("Eva", true);
+    trigger("OrdenarAgenda1"); // sorted: Eva, Eva, Eva, x, y; the match was the first Eva
+    EXPECT_EQ(names(), (std::vector<std::string>{"Eva", "Eva", "Eva", "x", "y"}));
+    EXPECT_EQ(selectedRows(), std::vector<int>{0});
+    press(Qt::Key_F4);
+    EXPECT_EQ(selectedRows(), std::vector<int>{1});
+    // Another book: F4 is off, until a search in it finds something.
+    for (const char* command : {"Nueva", "Abrir"}) {
+        SCOPED_TRACE(command);
+        platform.yesNo = {false};
+        platform.openNames = {QString::fromStdString(path("l.kbx"))};
+        trigger(command);
+        EXPECT_FALSE(action("BuscarSiguiente")->isEnabled());
+        platform.yesNo.clear();
+        platform.openNames.clear();
+        if (names().empty())
+            continue;
+        find("Eva", true);
+        EXPECT_TRUE(action("BuscarSiguiente")->isEnabled());
+    }
+    // The matched row deleted: nothing left to go on from.
+    press(Qt::Key_Delete);
+    EXPECT_FALSE(action("BuscarSiguiente")->isEnabled());
 }

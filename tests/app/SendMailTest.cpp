@@ -99,12 +99,11 @@ std::string Decode(const std::string& eml) {
 class SendMail : public WindowTest {
   protected:
     void loadContacts() {
-        form->CargarAgenda(QString::fromStdString(
-            writeBook("l.kbx", {Record("Ana", "", "ana@correo.example"),
-                                Record("Bea", "", "bea@correo.example"),
-                                Record("Carla", "", "carla@correo.example")})));
+        open((writeBook("l.kbx", {Record("Ana", "", "ana@correo.example"),
+                                  Record("Bea", "", "bea@correo.example"),
+                                  Record("Carla", "", "carla@correo.example")})));
     }
-    TForm6& dialog() { return *form->Form6; }
+    TForm6& dialog() { return *form->findChild<TForm6*>("Form6"); }
     void click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
     // The session of one message, as SendOneMessage holds it.
     static void ScriptMessage(LoopbackServer& s, const std::string& from, const std::string& to,
@@ -164,7 +163,6 @@ TEST_F(SendMail, F9FillsTheSettingsAndTheFirstSelectedContact) {
                   EXPECT_EQ(dialog().destino->text(), "ana@correo.example");
                   w->close(); // the close box saves nothing
               });
-    EXPECT_TRUE(form->state.ListaTrabajo.empty());
     EXPECT_EQ(ReadFileBytes(dataFile("correo.cfg")), "smtp.correo.example\r\nlucia\r\nsecreta\r\n");
 }
 
@@ -173,13 +171,13 @@ TEST_F(SendMail, ShortOrMissingSettingsShowTheMessageAndNoDialog) {
     start();
     loadContacts();
     clickRow(0);
-    expectNoModal([&] { form->EnviarMail->trigger(); });
+    expectNoModal([&] { trigger("EnviarMail"); });
     ASSERT_EQ(platform.shown.size(), 1u);
     EXPECT_EQ(platform.shown[0].text, kNoSettings);
     EXPECT_EQ(platform.shown[0].title, "Error");
     EXPECT_EQ(dialog().servidor->text(), "smtp.correo.example"); // filled before the failure
     std::filesystem::remove(dataFile("correo.cfg"));
-    expectNoModal([&] { form->EnviarMail->trigger(); });
+    expectNoModal([&] { trigger("EnviarMail"); });
     EXPECT_EQ(platform.shown.size(), 2u);
 }
 
@@ -189,7 +187,7 @@ TEST_F(SendMail, SalirWritesTheFirstThreeLinesAndKeepsTheRest) {
     start();
     loadContacts();
     clickRow(0);
-    withModal([&] { form->EnviarMail->trigger(); },
+    withModal([&] { trigger("EnviarMail"); },
               [&](QWidget*) {
                   dialog().servidor->setText("nuevo.example");
                   dialog().contrasena->setText(QString::fromUtf8("contraseña"));
@@ -206,7 +204,7 @@ TEST_F(SendMail, SalirWritesTheFirstThreeLinesAndKeepsTheRest) {
 TEST_F(SendMail, SalirWithABadSettingsFileKeepsTheDialogOpen) {
     start();
     WriteFileBytes(dataFile("correo.cfg"), "solo\r\ndos\r\n");
-    withModal([&] { form->Enviaremailautor1->trigger(); },
+    withModal([&] { trigger("Enviaremailautor1"); },
               [&](QWidget* w) {
                   click(dialog().salir);
                   EXPECT_TRUE(w->isVisible());
@@ -220,7 +218,7 @@ TEST_F(SendMail, SalirWithABadSettingsFileKeepsTheDialogOpen) {
 TEST_F(SendMail, MailToTheAuthorNeedsNoSettings) {
     std::filesystem::remove(dataFile("correo.cfg"));
     start();
-    withModal([&] { form->Enviaremailautor1->trigger(); },
+    withModal([&] { trigger("Enviaremailautor1"); },
               [&](QWidget* w) {
                   EXPECT_EQ(dialog().destino->text(), QString::fromUtf8(VELDRANO_AUTHOR_EMAIL));
                   EXPECT_TRUE(dialog().servidor->text().isEmpty());
@@ -288,7 +286,7 @@ TEST_F(SendMail, DisconnectEmptiesTheFieldsAndSalirKeepsTheSessionAndLayout) {
     LoopbackServer server;
     d.SetPortForTesting(server.port());
     server.send("220 listo\r\n").expectLineMatching("EHLO .+").send("250 ok\r\n");
-    withModal([&] { form->Enviaremailautor1->trigger(); },
+    withModal([&] { trigger("Enviaremailautor1"); },
               [&](QWidget*) {
                   d.servidor->setText("127.0.0.1");
                   click(d.conectar);
@@ -296,7 +294,7 @@ TEST_F(SendMail, DisconnectEmptiesTheFieldsAndSalirKeepsTheSessionAndLayout) {
                   click(d.salir);
               });
     EXPECT_TRUE(platform.shown.empty());
-    withModal([&] { form->Enviaremailautor1->trigger(); },
+    withModal([&] { trigger("Enviaremailautor1"); },
               [&](QWidget* w) {
                   EXPECT_FALSE(d.conectar->isEnabled()); // connected layout kept
                   EXPECT_TRUE(d.MiSMTP.IsConnected());   // and the same session
@@ -349,13 +347,12 @@ TEST_F(SendMail, ARealServerReceivesWhatWasTypedAndAReaderDecodesIt) {
     ASSERT_GT(server.port(), 0) << "aiosmtpd did not start";
     WriteFileBytes(dataFile("correo.cfg"), "127.0.0.1\r\n\r\n\r\n");
     start();
-    form->CargarAgenda(
-        QString::fromStdString(writeBook("l.kbx", {Record("Mar\xED"
-                                                          "a",
-                                                          "",
-                                                          "\"Mar\xED"
-                                                          "a Pe\xF1"
-                                                          "a\" <maria@correo.example>")})));
+    open((writeBook("l.kbx", {Record("Mar\xED"
+                                     "a",
+                                     "",
+                                     "\"Mar\xED"
+                                     "a Pe\xF1"
+                                     "a\" <maria@correo.example>")})));
     clickRow(0);
     withModal([&] { press(Qt::Key_F9); },
               [&](QWidget*) {

@@ -2,9 +2,19 @@
 
 #include "app/Application.h"
 #include "book/BookFile.h"
+#include "book/ContactFields.h"
+#include "qtsupport/TextCodec.h"
 #include "tests/support/app/QtApp.h"
 
+#include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -22,8 +32,6 @@ void WindowTest::SetUp() {
     m_oldCwd = ::getcwd(cwd, sizeof cwd) ? cwd : "/";
     std::filesystem::create_directories(dir.file("cwd"));
     ASSERT_EQ(::chdir(dir.file("cwd").c_str()), 0);
-    IndiceElegido = 0;
-    NumCopiados = 0;
 }
 
 void WindowTest::start() {
@@ -58,15 +66,65 @@ std::string WindowTest::writeBook(const std::string& name,
     return p;
 }
 
+void WindowTest::open(const std::string& p) {
+    form->OpenBook(QString::fromStdString(p));
+}
+
+QAction* WindowTest::action(const char* name) const {
+    auto* a = form->findChild<QAction*>(QString::fromLatin1(name));
+    EXPECT_NE(a, nullptr) << name;
+    return a;
+}
+
+QAction* WindowTest::viewItem(Field field) const {
+    return action(FieldOf(field).viewItemName);
+}
+
+QMenu* WindowTest::menu(const char* name) const {
+    return form->findChild<QMenu*>(QString::fromLatin1(name));
+}
+
+QAbstractItemView* WindowTest::list() const {
+    return form->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+}
+
+QHeaderView* WindowTest::header() const {
+    return static_cast<QTableView*>(list())->horizontalHeader();
+}
+
+QString WindowTest::status() const {
+    return form->findChild<QLabel*>(QStringLiteral("StatusBar"))->text();
+}
+
+void WindowTest::trigger(const char* name) const {
+    action(name)->trigger();
+}
+
+std::vector<ContactRecord> WindowTest::rows() const {
+    std::vector<ContactRecord> out;
+    const QAbstractItemModel* model = list()->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        ContactRecord record;
+        for (int f = 0; f < kFieldCount; ++f)
+            record[f] = TextCodec::FromQString(model->index(r, f).data().toString());
+        out.push_back(record);
+    }
+    return out;
+}
+
 std::vector<std::string> WindowTest::names() const {
     std::vector<std::string> out;
-    for (const auto& r : form->model->records())
+    for (const ContactRecord& r : rows())
         out.push_back(r[0]);
     return out;
 }
 
-std::vector<ContactRecord> WindowTest::rows() const {
-    return form->model->records();
+std::vector<int> WindowTest::selectedRows() const {
+    std::vector<int> out;
+    for (const QModelIndex& index : list()->selectionModel()->selectedRows())
+        out.push_back(index.row());
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 void WindowTest::press(int key, Qt::KeyboardModifiers modifiers) {
@@ -77,8 +135,8 @@ void WindowTest::press(int key, Qt::KeyboardModifiers modifiers) {
         QTest::qWait(5);
     }
     EXPECT_EQ(QApplication::activeWindow(), form.get());
-    form->ListView1->setFocus();
-    QTest::keyClick(form->ListView1, static_cast<Qt::Key>(key), modifiers);
+    list()->setFocus();
+    QTest::keyClick(list(), static_cast<Qt::Key>(key), modifiers);
 }
 
 namespace {
@@ -116,8 +174,56 @@ void WindowTest::expectNoModal(const std::function<void()>& act) {
 }
 
 void WindowTest::clickRow(int row, Qt::KeyboardModifiers modifiers) {
-    QRect rect = form->ListView1->visualRect(form->model->index(row, 0));
-    QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, modifiers, rect.center());
+    QRect rect = list()->visualRect(list()->model()->index(row, 0));
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, modifiers, rect.center());
+}
+
+void WindowTest::type(QWidget* dialog, const char* edit, const QString& text) {
+    auto* line = dialog->findChild<QLineEdit*>(QString::fromLatin1(edit));
+    ASSERT_NE(line, nullptr) << edit;
+    line->clear();
+    // Key presses for what a keyboard types; other characters arrive as an input method
+    // or a paste brings them.
+    bool ascii = true;
+    for (QChar c : text)
+        ascii = ascii && c.unicode() >= 0x20 && c.unicode() < 0x7F;
+    if (ascii)
+        QTest::keyClicks(line, text);
+    else
+        line->insert(text);
+}
+
+void WindowTest::click(QWidget* dialog, const char* button) {
+    auto* b = dialog->findChild<QPushButton*>(QString::fromLatin1(button));
+    ASSERT_NE(b, nullptr) << button;
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+ContactRecord WindowTest::recordModifyShows() {
+    ContactRecord shown;
+    withModal([&] { press(Qt::Key_F3, Qt::ControlModifier); },
+              [&](QWidget* dialog) {
+                  for (const FieldInfo& field : kFields)
+                      shown[FieldIndex(field.field)] = TextCodec::FromQString(
+                          dialog->findChild<QLineEdit*>(QString::fromLatin1(field.name))->text());
+                  click(dialog, "BitBtn2");
+              });
+    return shown;
+}
+
+bool WindowTest::asksToSaveChanges() {
+    const size_t before = platform.shown.size();
+    platform.yesNo.push_back(false);
+    platform.openNames.push_back(std::nullopt);
+    trigger("Abrir");
+    const bool asked =
+        platform.shown.size() > before &&
+        platform.shown[before].text == QString::fromUtf8("Desea guardar los cambios realizados?");
+    platform.yesNo.clear();
+    platform.openNames.clear();
+    platform.shown.erase(platform.shown.begin() + static_cast<std::ptrdiff_t>(before),
+                         platform.shown.end());
+    return asked;
 }
 
 ContactRecord WindowTest::Record(const std::string& name, const std::string& phone,

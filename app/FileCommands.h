@@ -1,0 +1,62 @@
+#pragma once
+#include "book/TextFile.h"
+#include "book/WindowState.h"
+
+#include <QObject>
+#include <QString>
+
+class BookList;
+class BookModel;
+class PlatformServices;
+class QLabel;
+class QMainWindow;
+struct Commands;
+
+// The "&Archivo" menu and the book file: New, Open, the recent books, Save, Save As,
+// Clear book and Exit with their questions, the loader and the writer, and menu.dat.
+class FileCommands : public QObject {
+    Q_OBJECT
+  public:
+    FileCommands(QMainWindow& window, PlatformServices& platform, veldrano::WindowState& state,
+                 BookModel& model, BookList& list, Commands& commands, QLabel& status);
+
+    // Reads menu.dat and sets up the recent items (a step of the window's creation).
+    void setUpRecentItems();
+
+    void NuevaExecute();
+    void AbrirExecute();
+    void imenuClick(int item);
+    void GuardarExecute();
+    void GuardarComoClick();
+    void BorrarAgendaExecute();
+    void SalirExecute();
+    // The window's close box: runs the Exit steps; false keeps the window open.
+    bool CloseRequested();
+
+    void CargarAgenda(const QString& path);
+
+  private:
+    void AbrirAgenda();
+    void GuardarAgenda();
+    void GuardarAgendaComo();
+    void NuevaAgenda();
+    void GuardarRecientes();
+    void saveQuestion();
+    void exitSteps();
+    bool leave();
+    // Writes the book to `target`; false when the user chose not to overwrite a file that
+    // changed on disk since this window read or wrote it.
+    bool writeBook(const std::string& target);
+    void bookCameIn(const std::string& path);
+    void showMenuDatError();
+
+    QMainWindow& m_window;
+    PlatformServices& m_platform;
+    veldrano::WindowState& m_state;
+    BookModel& m_model;
+    BookList& m_list;
+    Commands& m_commands;
+    QLabel& m_status;
+    veldrano::FileStamp m_onDisk; // ArchivoActual as this window last read or wrote it
+    bool m_exitDone = false;
+};

@@ -1,0 +1,92 @@
+#include "app/RecordCommands.h"
+
+#include "app/BookList.h"
+#include "app/BookModel.h"
+#include "app/Commands.h"
+#include "app/Unit3.h"
+#include "app/add.h"
+#include "qtsupport/PlatformServices.h"
+
+#include <QAction>
+
+using namespace veldrano;
+
+RecordCommands::RecordCommands(QWidget* window, PlatformServices& platform, WindowState& state,
+                               BookModel& model, BookList& list, Commands& commands, TForm2& add,
+                               Tform3& modify)
+    : QObject(window), m_window(window), m_platform(platform), m_state(state), m_model(model),
+      m_list(list), m_commands(commands), m_add(add), m_modify(modify) {}
+
+void RecordCommands::AgregarRegExecute() {
+    const auto record = m_add.Run();
+    if (!record)
+        return;
+    Commands::SetEnabled({m_commands.Guardar, m_commands.imprimir, m_commands.Buscar,
+                          m_commands.BorrarAgenda, m_commands.GuardarComo,
+                          m_commands.SeleccionarTodo1},
+                         true);
+    m_state.ListaActivada = false;
+    m_model.add(*record);
+    m_state.Modificado = true;
+}
+
+void RecordCommands::ModificarRegExecute() {
+    if (!m_state.RegistroElegido || m_state.IndiceElegido == -1) {
+        m_platform.showMessage(m_window, QStringLiteral("Aviso"),
+                               QStringLiteral("Debe elegir el componente a modificar de la lista"),
+                               PlatformServices::Icon::Error);
+        return;
+    }
+    const auto edited = m_modify.Run(m_model.record(m_state.IndiceElegido));
+    if (!edited)
+        return;
+    // The chosen row is read again now: it is still the highlighted one.
+    m_model.replace(m_state.IndiceElegido, *edited);
+    m_state.Modificado = true;
+}
+
+void RecordCommands::deleteSelected() {
+    m_state.Modificado = true;
+    m_state.BorradoUltimo = m_model.rowCount() == 1;
+    if (!m_state.RegistroElegido)
+        return;
+    std::vector<int> rows = m_list.SelectedRows();
+    if (rows.empty())
+        return;
+    // The rows are deselected first, as the list reports it while they are still there;
+    // the list-change rule sees the last record going.
+    m_list.DeselectAll();
+    m_list.Quietly([&] { m_model.remove(std::move(rows)); });
+}
+
+void RecordCommands::EliminarRegExecute() {
+    deleteSelected();
+}
+
+void RecordCommands::CortarExecute() {
+    deleteSelected();
+}
+
+void RecordCommands::copiarExecute() {
+    m_state.ListaCopia.clear();
+    m_state.NumCopiados = 0;
+    for (int row : m_list.SelectedRows()) {
+        for (const std::string& field : m_model.record(row))
+            m_state.ListaCopia.push_back(field);
+        ++m_state.NumCopiados;
+    }
+    m_commands.copiar->setEnabled(false);
+    m_commands.Pegar->setEnabled(true);
+    m_state.Modificado = true;
+}
+
+void RecordCommands::PegarExecute() {
+    std::vector<ContactRecord> records(static_cast<size_t>(m_state.NumCopiados));
+    for (size_t k = 0; k < records.size(); ++k)
+        for (int f = 0; f < kFieldCount; ++f)
+            records[k][f] = m_state.ListaCopia.at(k * kFieldCount + static_cast<size_t>(f));
+    m_model.paste(std::move(records));
+    m_state.ListaCopia.clear();
+    m_commands.copiar->setEnabled(true);
+    m_commands.Pegar->setEnabled(false);
+}

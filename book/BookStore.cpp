@@ -1,0 +1,128 @@
+#include "book/BookStore.h"
+
+#include "book/BookFile.h"
+
+#include <algorithm>
+
+namespace veldrano {
+
+namespace {
+
+// A book file that does not fit the 31-bit offsets of a field (2 GiB of text).
+constexpr size_t kMaxBuffer = 0x7FFF'FFFFu;
+
+} // namespace
+
+std::string_view BookStore::text(Span span) const {
+    const std::string& buffer = (span.offset & kEdited) ? m_edits : m_file;
+    return std::string_view(buffer).substr(span.offset & ~kEdited, span.length);
+}
+
+ContactRecord BookStore::record(size_t row) const {
+    ContactRecord r;
+    const Slot& slot = m_slots[m_rows[row]];
+    for (int f = 0; f < kFieldCount; ++f)
+        r[f] = text(slot[f]);
+    return r;
+}
+
+BookStore::Span BookStore::keep(std::string_view value) {
+    if (m_edits.size() + value.size() > kMaxBuffer)
+        throw BookFormatError("book too large");
+    Span span{static_cast<uint32_t>(m_edits.size()) | kEdited, static_cast<uint32_t>(value.size())};
+    const size_t start = m_edits.size();
+    m_edits.append(value);
+    for (size_t i = start; i < m_edits.size(); ++i)
+        if (m_edits[i] == '\r' || m_edits[i] == '\n' || m_edits[i] == '\0')
+            m_edits[i] = ' ';
+    return span;
+}
+
+uint32_t BookStore::newSlot(const ContactRecord& record) {
+    Slot slot;
+    for (int f = 0; f < kFieldCount; ++f)
+        slot[f] = keep(record[f]);
+    if (!m_freeSlots.empty()) {
+        const uint32_t index = m_freeSlots.back();
+        m_freeSlots.pop_back();
+        m_slots[index] = slot;
+        return index;
+    }
+    m_slots.push_back(slot);
+    return static_cast<uint32_t>(m_slots.size() - 1);
+}
+
+void BookStore::insert(size_t row, const ContactRecord& record) {
+    const uint32_t slot = newSlot(record);
+    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), slot);
+}
+
+void BookStore::insertAt(const std::vector<size_t>& positions,
+                         const std::vector<ContactRecord>& records) {
+    std::vector<uint32_t> rows;
+    rows.reserve(m_rows.size() + records.size());
+    size_t next = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        for (; next < positions[i]; ++next)
+            rows.push_back(m_rows[next]);
+        rows.push_back(newSlot(records[i]));
+    }
+    for (; next < m_rows.size(); ++next)
+        rows.push_back(m_rows[next]);
+    m_rows = std::move(rows);
+}
+
+void BookStore::replace(size_t row, const ContactRecord& record) {
+    // The old text stays behind in its buffer; a record is small and edits are few.
+    Slot& slot = m_slots[m_rows[row]];
+    for (int f = 0; f < kFieldCount; ++f)
+        if (text(slot[f]) != record[f])
+            slot[f] = keep(record[f]);
+}
+
+void BookStore::move(size_t from, size_t to) {
+    auto begin = m_rows.begin();
+    if (to < from)
+        std::rotate(begin + static_cast<std::ptrdiff_t>(to),
+                    begin + static_cast<std::ptrdiff_t>(from),
+                    begin + static_cast<std::ptrdiff_t>(from) + 1);
+    else if (to > from)
+        std::rotate(begin + static_cast<std::ptrdiff_t>(from),
+                    begin + static_cast<std::ptrdiff_t>(from) + 1,
+                    begin + static_cast<std::ptrdiff_t>(to) + 1);
+}
+
+void BookStore::erase(size_t first, size_t count) {
+    auto begin = m_rows.begin() + static_cast<std::ptrdiff_t>(first);
+    auto end = begin + static_cast<std::ptrdiff_t>(count);
+    m_freeSlots.insert(m_freeSlots.end(), begin, end);
+    m_rows.erase(begin, end);
+}
+
+void BookStore::reorder(const std::vector<uint32_t>& order) {
+    std::vector<uint32_t> rows(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        rows[i] = m_rows[order[i]];
+    m_rows = std::move(rows);
+}
+
+BookStore::BookStore(std::string fileBytes) {
+    if (fileBytes.size() > kMaxBuffer)
+        throw BookFormatError("book too large");
+    m_file = std::move(fileBytes);
+}
+
+void BookStore::reserve(size_t records) {
+    m_slots.reserve(records);
+    m_rows.reserve(records);
+}
+
+void BookStore::appendFromFile(const FilePlaces& fields) {
+    Slot slot;
+    for (int f = 0; f < kFieldCount; ++f)
+        slot[f] = Span{fields[f].first, fields[f].second};
+    m_rows.push_back(static_cast<uint32_t>(m_slots.size()));
+    m_slots.push_back(slot);
+}
+
+} // namespace veldrano

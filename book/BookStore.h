@@ -1,0 +1,73 @@
+#pragma once
+#include "book/ContactRecord.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veldrano {
+
+// The records of a book in list order, held compactly for books of millions of contacts.
+// The text of a loaded file stays in the one buffer it was read into and each field is an
+// offset and a length in it; fields added or changed later keep their text in a second
+// buffer. A row is a 4-byte index to its record, so inserting, moving or removing rows
+// moves indices, never text. A field never holds a line break or a NUL: one that arrives
+// with one gets a space in its place, so the book file always reads back.
+class BookStore {
+  public:
+    size_t size() const { return m_rows.size(); }
+    bool empty() const { return m_rows.empty(); }
+
+    std::string_view field(size_t row, int f) const { return text(m_slots[m_rows[row]][f]); }
+    std::string_view name(size_t row) const { return field(row, 0); }
+    ContactRecord record(size_t row) const;
+
+    // Inserts a record before `row` (size() appends).
+    void insert(size_t row, const ContactRecord& record);
+    // Inserts records[i] before row positions[i] of the book as it is now; positions are
+    // non-decreasing and records of equal position keep their order.
+    void insertAt(const std::vector<size_t>& positions, const std::vector<ContactRecord>& records);
+    void replace(size_t row, const ContactRecord& record);
+    // The row at `from` moves so that it ends at `to`.
+    void move(size_t from, size_t to);
+    // Removes `count` rows from `first` on.
+    void erase(size_t first, size_t count);
+    // Puts the rows in a new order: the new row i is the old row order[i].
+    void reorder(const std::vector<uint32_t>& order);
+    void clear() { *this = BookStore(); }
+
+    // For the loader: a store that keeps the bytes of a book file, whose records are then
+    // appended as the places (offset, length) of their eleven lines in those bytes.
+    // Throws BookFormatError when the bytes are too many to index.
+    BookStore() = default;
+    explicit BookStore(std::string fileBytes);
+    using FilePlaces = std::array<std::pair<uint32_t, uint32_t>, kFieldCount>;
+    void reserve(size_t records);
+    void appendFromFile(const FilePlaces& fields);
+    std::string_view fileText() const { return m_file; }
+
+    // Bytes of text held, for the benchmarks' figures.
+    size_t textBytes() const { return m_file.size() + m_edits.size(); }
+
+  private:
+    struct Span {
+        uint32_t offset = 0; // top bit set: in m_edits
+        uint32_t length = 0;
+    };
+    using Slot = std::array<Span, kFieldCount>;
+    static constexpr uint32_t kEdited = 0x8000'0000u;
+
+    std::string_view text(Span span) const;
+    uint32_t newSlot(const ContactRecord& record);
+    Span keep(std::string_view value);
+
+    std::string m_file;  // the loaded file, never changed
+    std::string m_edits; // the text of records added or changed since
+    std::vector<Slot> m_slots;
+    std::vector<uint32_t> m_rows; // list order: row -> slot
+    std::vector<uint32_t> m_freeSlots;
+};
+
+} // namespace veldrano
