@@ -3,6 +3,7 @@
 #include "qtsupport/GeneralError.h"
 #include "app/Icons.h"
 #include "qtsupport/PlatformServices.h"
+#include "qtsupport/Translations.h"
 #include "app/agenda.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KTRVO"));
+    InstallSpanishToolkitTexts(app);
     Icons::SetUpTheme();
 
     QtPlatformServices platform;

@@ -7,6 +7,8 @@ packages=(
   # build
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the toolkit's own dialogs in Spanish
+  qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer ships with clang's runtime)
   clang-14 libclang-rt-14-dev

@@ -1,5 +1,4 @@
 // Find (F3) and find-next (F4).
-#include "book/Search.h"
 #include "tests/support/app/WindowFixture.h"
 
 #include <QAction>
@@ -30,27 +29,6 @@ class Search : public WindowTest {
                   });
     }
 };
-
-// The match rule itself, over names in the program's code page.
-TEST(NameMatches, WholeNamesByteForByteOrWithAsciiUpperCasing) {
-    struct Row {
-        const char *name, *text;
-        bool caseSensitive, matches;
-    } rows[] = {
-        {"Ana", "Ana", true, true},
-        {"ana", "Ana", true, false},
-        {"ana", "ANA", false, true},
-        {"JOS\xC9", "jos\xE9", false, false}, // é not folded
-        {"JOSE", "jose", false, true},
-        {"Juan P\xE9rez", "Juan", true, false},
-        {"", "", true, true},
-        {"Ana ", "Ana", false, false},
-        {"\xF1u", "\xD1U", false, false}, // neither is ñ
-    };
-    for (const Row& r : rows)
-        EXPECT_EQ(NameMatches(r.name, {r.text, r.caseSensitive}), r.matches)
-            << r.name << " / " << r.text << " / " << r.caseSensitive;
-}
 
 TEST_F(Search, TheDialogStartsCheckedAndEmptyAndKeepsWhatWasTyped) {
     start();

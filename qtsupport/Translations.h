@@ -1,0 +1,8 @@
+#pragma once
+
+class QCoreApplication;
+
+// Loads the toolkit's own Spanish texts (file dialogs, the print dialog, standard buttons),
+// so that no dialog of this Spanish program speaks English. Returns false when the
+// system has no Spanish translation of the toolkit.
+bool InstallSpanishToolkitTexts(QCoreApplication& app);
