@@ -111,7 +111,7 @@ void FileCommands::CargarAgenda(const QString& path) {
     // window, its file name and the next save exactly as they were.
     LoadedBook book;
     try {
-        book = ParseBookFile(ReadFileBytes(PathBytes(path)));
+        book = ReadBookFile(PathBytes(path));
     } catch (const std::exception&) {
         m_platform.showMessage(&m_window, U("Error"), U("Formato de archivo no válido"),
                                Icon::Error);
@@ -157,9 +157,7 @@ bool FileCommands::writeBook(const std::string& target) {
                 Icon::Question))
             return false;
     }
-    WriteFileAtomically(target, BookFileBytes(m_state.ColumnaOculta, m_model.store()));
-    if (m_model.rowCount() == 0)
-        RemoveFile(target); // an empty book is never left on disk
+    WriteBookFile(target, m_state.ColumnaOculta, m_model.store());
     m_onDisk = StampOf(target);
     return true;
 }

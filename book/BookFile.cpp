@@ -1,5 +1,7 @@
 #include "book/BookFile.h"
 
+#include <cstring>
+
 namespace veldrano {
 
 BookContents ParseBook(const Lines& lines) {
@@ -36,9 +38,15 @@ Lines BookToLines(const std::array<int, kFieldCount>& columnaOculta,
     return lines;
 }
 
-LoadedBook ParseBookFile(std::string bytes) {
+LoadedBook ParseBookFile(std::string_view bytes) {
+    FileBytes copy{std::make_unique<char[]>(bytes.size()), bytes.size()};
+    std::memcpy(copy.data.get(), bytes.data(), bytes.size());
+    return ParseBookFile(std::move(copy));
+}
+
+LoadedBook ParseBookFile(FileBytes bytes) {
     size_t count = 0;
-    ForEachLine(bytes, [&](size_t, size_t) { ++count; });
+    ForEachLine(bytes.view(), [&](size_t, size_t) { ++count; });
     if (count < static_cast<size_t>(kBookHeaderLines))
         throw BookFormatError("missing column options");
     const size_t recordLines = count - kBookHeaderLines;
@@ -65,21 +73,62 @@ LoadedBook ParseBookFile(std::string bytes) {
     return book;
 }
 
+LoadedBook ReadBookFile(const std::string& path) {
+    return ParseBookFile(ReadFileBuffer(path));
+}
+
+namespace {
+
+std::string HeaderLines(const std::array<int, kFieldCount>& columnaOculta) {
+    std::string header = "[OPCIONES]\r\n";
+    for (int k = 0; k < kFieldCount; ++k)
+        header += columnaOculta[k] == -1 ? "NO\r\n" : "YES\r\n";
+    return header;
+}
+
+} // namespace
+
+void WriteBookFile(const std::string& path, const std::array<int, kFieldCount>& columnaOculta,
+                   const BookStore& records) {
+    // Rows read from the file and never changed go out as the bytes they were read from,
+    // one piece a row: saving a large book copies its text once, into the file.
+    const std::string header = HeaderLines(columnaOculta);
+    AtomicFile file(path);
+    file.write(header);
+    for (size_t row = 0; row < records.size(); ++row) {
+        if (const std::string_view lines = records.fileLines(row); !lines.empty()) {
+            file.write(lines);
+            continue;
+        }
+        for (int f = 0; f < kFieldCount; ++f) {
+            file.write(records.field(row, f)); // the store holds no line break
+            file.write("\r\n");
+        }
+    }
+    file.commit();
+    if (records.empty())
+        RemoveFile(path); // an empty book is never left on disk
+}
+
 std::string BookFileBytes(const std::array<int, kFieldCount>& columnaOculta,
                           const BookStore& records) {
-    size_t total = 0;
+    const std::string header = HeaderLines(columnaOculta);
+    size_t total = header.size();
     for (size_t row = 0; row < records.size(); ++row)
         for (int f = 0; f < kFieldCount; ++f)
             total += records.field(row, f).size() + 2;
-    std::string out;
-    out.reserve(total + 12 * kBookHeaderLines);
-    out += "[OPCIONES]\r\n";
-    for (int k = 0; k < kFieldCount; ++k)
-        out += columnaOculta[k] == -1 ? "NO\r\n" : "YES\r\n";
+    // Sized once and filled in place: this is most of the time a large book takes to save.
+    std::string out(total, '\0');
+    char* at = out.data();
+    auto put = [&](std::string_view text) {
+        std::memcpy(at, text.data(), text.size());
+        at += text.size();
+    };
+    put(header);
     for (size_t row = 0; row < records.size(); ++row) {
         for (int f = 0; f < kFieldCount; ++f) {
-            out += records.field(row, f); // the store holds no line break
-            out += "\r\n";
+            put(records.field(row, f)); // the store holds no line break
+            put("\r\n");
         }
     }
     return out;

@@ -41,7 +41,16 @@ struct LoadedBook {
     std::array<bool, kFieldCount> hidden{};
     BookStore records;
 };
-LoadedBook ParseBookFile(std::string bytes);
+LoadedBook ParseBookFile(FileBytes bytes);
+LoadedBook ParseBookFile(std::string_view bytes);
+
+// A book file from disk, as the window opens it. Throws FileError or BookFormatError.
+LoadedBook ReadBookFile(const std::string& path);
+
+// Writes a book file as the window saves it: atomically, and without leaving a file behind
+// when the book holds no record. Throws FileError.
+void WriteBookFile(const std::string& path, const std::array<int, kFieldCount>& columnaOculta,
+                   const BookStore& records);
 
 // The bytes of the book file for `records` in list order: exactly
 // JoinLines(BookToLines(columnaOculta, every record)).

@@ -14,8 +14,9 @@ constexpr size_t kMaxBuffer = 0x7FFF'FFFFu;
 } // namespace
 
 std::string_view BookStore::text(Span span) const {
-    const std::string& buffer = (span.offset & kEdited) ? m_edits : m_file;
-    return std::string_view(buffer).substr(span.offset & ~kEdited, span.length);
+    const std::string_view buffer =
+        (span.offset & kEdited) ? std::string_view(m_edits) : m_file.view();
+    return buffer.substr(span.offset & ~kEdited, span.length);
 }
 
 ContactRecord BookStore::record(size_t row) const {
@@ -106,10 +107,28 @@ void BookStore::reorder(const std::vector<uint32_t>& order) {
     m_rows = std::move(rows);
 }
 
-BookStore::BookStore(std::string fileBytes) {
-    if (fileBytes.size() > kMaxBuffer)
+BookStore::BookStore(FileBytes fileBytes) {
+    if (fileBytes.size > kMaxBuffer)
         throw BookFormatError("book too large");
     m_file = std::move(fileBytes);
+}
+
+std::string_view BookStore::fileLines(size_t row) const {
+    const Slot& slot = m_slots[m_rows[row]];
+    size_t text = 0;
+    for (const Span& span : slot) {
+        if (span.offset & kEdited)
+            return {};
+        text += span.length;
+    }
+    // Ten line ends between the first field and the last, each two bytes: all CR LF.
+    const size_t first = slot[0].offset, last = slot[kFieldCount - 1].offset;
+    const size_t end = last + slot[kFieldCount - 1].length;
+    const std::string_view file = m_file.view();
+    if (end - first != text + 2 * (kFieldCount - 1) || end + 2 > file.size() ||
+        file.substr(end, 2) != "\r\n")
+        return {};
+    return file.substr(first, end + 2 - first);
 }
 
 void BookStore::reserve(size_t records) {

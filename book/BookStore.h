@@ -1,5 +1,6 @@
 #pragma once
 #include "book/ContactRecord.h"
+#include "book/TextFile.h"
 
 #include <array>
 #include <cstdint>
@@ -42,14 +43,19 @@ class BookStore {
     // appended as the places (offset, length) of their eleven lines in those bytes.
     // Throws BookFormatError when the bytes are too many to index.
     BookStore() = default;
-    explicit BookStore(std::string fileBytes);
+    explicit BookStore(FileBytes fileBytes);
     using FilePlaces = std::array<std::pair<uint32_t, uint32_t>, kFieldCount>;
     void reserve(size_t records);
     void appendFromFile(const FilePlaces& fields);
-    std::string_view fileText() const { return m_file; }
+    std::string_view fileText() const { return m_file.view(); }
+
+    // The eleven lines of a row exactly as the book file holds them, each ended by CR LF,
+    // when the row is unchanged since it was read from a file with CR LF line ends; empty
+    // otherwise. A writer copies such a row in one piece.
+    std::string_view fileLines(size_t row) const;
 
     // Bytes of text held, for the benchmarks' figures.
-    size_t textBytes() const { return m_file.size() + m_edits.size(); }
+    size_t textBytes() const { return m_file.size + m_edits.size(); }
 
   private:
     struct Span {
@@ -63,7 +69,7 @@ class BookStore {
     uint32_t newSlot(const ContactRecord& record);
     Span keep(std::string_view value);
 
-    std::string m_file;  // the loaded file, never changed
+    FileBytes m_file;    // the loaded file, never changed
     std::string m_edits; // the text of records added or changed since
     std::vector<Slot> m_slots;
     std::vector<uint32_t> m_rows; // list order: row -> slot

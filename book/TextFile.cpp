@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <climits>
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,7 +124,7 @@ std::string JoinLines(const Lines& lines) {
     return out;
 }
 
-std::string ReadFileBytes(const std::string& path) {
+FileBytes ReadFileBuffer(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         Fail("Cannot open file", path, errno);
@@ -137,12 +140,17 @@ std::string ReadFileBytes(const std::string& path) {
             Fail("Cannot open file", path, EISDIR);
         FailWith("Cannot open file", path, kNotRegular);
     }
-    std::string data;
-    if (st.st_size > 0)
-        data.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
+    FileBytes bytes;
+    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 65536;
+    bytes.data.reset(new char[capacity]);
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (bytes.size == capacity) { // the file grew while read, or its size was unknown
+            capacity *= 2;
+            std::unique_ptr<char[]> larger(new char[capacity]);
+            std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+            bytes.data = std::move(larger);
+        }
+        ssize_t n = ::read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -152,67 +160,116 @@ std::string ReadFileBytes(const std::string& path) {
         }
         if (n == 0)
             break;
-        data.append(buf, static_cast<size_t>(n));
+        bytes.size += static_cast<size_t>(n);
     }
     ::close(fd);
-    return data;
+    return bytes;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    return std::string(ReadFileBuffer(path).view());
 }
 
 Lines ReadTextLines(const std::string& path) {
     return SplitLines(ReadFileBytes(path));
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes, FileAccess access) {
-    const std::string target = FollowLinks(path);
+AtomicFile::AtomicFile(const std::string& path, FileAccess access)
+    : m_path(path), m_target(FollowLinks(path)) {
     mode_t mode = access == FileAccess::Private ? 0600 : 0666 & ~UserUmask();
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
+    if (::stat(m_target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             Fail("Cannot create file", path, EISDIR);
         if (!S_ISREG(st.st_mode))
             FailWith("Cannot create file", path, kNotRegular);
-        if (!MayWrite(target, st))
+        if (!MayWrite(m_target, st))
             Fail("Cannot create file", path, EACCES);
         if (access == FileAccess::Shared)
             mode = st.st_mode & 07777;
     }
-    const std::string folder = FolderOf(target);
     // Named after its target, so a save that was killed half-way leaves a file whose origin
     // is plain to see.
-    std::string tmp = folder + "/." + NameOf(target).substr(0, kMaxTempStem) + ".XXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0)
+    m_tmp = FolderOf(m_target) + "/." + NameOf(m_target).substr(0, kMaxTempStem) + ".XXXXXX";
+    m_fd = ::mkostemp(m_tmp.data(), O_CLOEXEC);
+    if (m_fd < 0)
         Fail("Cannot create file", path, errno);
-    auto abandon = [&](int err) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        Fail("Cannot create file", path, err);
-    };
-    if (::fchmod(fd, mode) != 0)
+    if (::fchmod(m_fd, mode) != 0)
         abandon(errno);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+}
+
+AtomicFile::~AtomicFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_tmp.c_str());
+    }
+}
+
+void AtomicFile::abandon(int err) {
+    ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_tmp.c_str());
+    Fail("Cannot create file", m_path, err);
+}
+
+void AtomicFile::write(std::string_view piece) {
+    if (piece.empty())
+        return;
+    m_pending.push_back(piece);
+    if (m_pending.size() == IOV_MAX)
+        flush();
+}
+
+void AtomicFile::flush() {
+    std::vector<iovec> io(m_pending.size());
+    for (size_t i = 0; i < m_pending.size(); ++i)
+        io[i] = {const_cast<char*>(m_pending[i].data()), m_pending[i].size()};
+    size_t first = 0;
+    while (first < io.size()) {
+        ssize_t n = ::writev(m_fd, io.data() + first, static_cast<int>(io.size() - first));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             abandon(errno);
         }
-        done += static_cast<size_t>(n);
+        // A short write leaves the rest of the pieces for the next round.
+        for (size_t done = static_cast<size_t>(n); done > 0;) {
+            const size_t step = std::min(done, io[first].iov_len);
+            io[first].iov_base = static_cast<char*>(io[first].iov_base) + step;
+            io[first].iov_len -= step;
+            done -= step;
+            if (io[first].iov_len == 0)
+                ++first;
+        }
+        while (first < io.size() && io[first].iov_len == 0)
+            ++first;
     }
-    if (::fsync(fd) != 0)
+    m_pending.clear();
+}
+
+void AtomicFile::commit() {
+    flush();
+    if (::fdatasync(m_fd) != 0)
         abandon(errno);
+    const int fd = m_fd;
+    m_fd = -1;
     if (::close(fd) != 0) {
         int err = errno;
-        ::unlink(tmp.c_str());
-        Fail("Cannot create file", path, err);
+        ::unlink(m_tmp.c_str());
+        Fail("Cannot create file", m_path, err);
     }
-    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+    if (::rename(m_tmp.c_str(), m_target.c_str()) != 0) {
         int err = errno;
-        ::unlink(tmp.c_str());
-        Fail("Cannot create file", path, err);
+        ::unlink(m_tmp.c_str());
+        Fail("Cannot create file", m_path, err);
     }
-    SyncFolder(folder);
+    SyncFolder(FolderOf(m_target));
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes, FileAccess access) {
+    AtomicFile file(path, access);
+    file.write(bytes);
+    file.commit();
 }
 
 void WriteTextLines(const std::string& path, const Lines& lines, FileAccess access) {

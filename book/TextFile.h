@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,6 +48,15 @@ std::string JoinLines(const Lines& lines);
 std::string ReadFileBytes(const std::string& path);
 Lines ReadTextLines(const std::string& path);
 
+// The bytes of a whole file, read without first filling the buffer with zeros.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    std::string_view view() const { return {data.get(), size}; }
+};
+// As ReadFileBytes.
+FileBytes ReadFileBuffer(const std::string& path);
+
 // Who may read a file the program writes.
 enum class FileAccess {
     Shared,  // an existing file keeps its mode; a new one gets 0666 less the user's umask
@@ -61,6 +71,29 @@ enum class FileAccess {
 // FileError ("Cannot create file "<path>". <reason>").
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          FileAccess access = FileAccess::Shared);
+
+// The same, for a file written in pieces: each piece is handed over as it is (gathered
+// into few system calls, never copied into one buffer) and must stay valid until commit.
+// A writer destroyed before commit() leaves the target as it was.
+class AtomicFile {
+  public:
+    AtomicFile(const std::string& path, FileAccess access = FileAccess::Shared);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    void write(std::string_view piece);
+    // Writes what is pending, flushes it to disk and puts the file in place.
+    void commit();
+
+  private:
+    void flush();
+    [[noreturn]] void abandon(int err);
+
+    std::string m_path, m_target, m_tmp;
+    int m_fd = -1;
+    std::vector<std::string_view> m_pending;
+};
 void WriteTextLines(const std::string& path, const Lines& lines,
                     FileAccess access = FileAccess::Shared);
 

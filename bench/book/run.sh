@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the program with optimisation and runs the book benchmark beside abook, which it
+# installs first when this machine lacks it.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+if ! command -v abook >/dev/null; then
+  echo "abook is missing: installing Debian's abook to compare with"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get install -y -qq abook >/dev/null
+fi
+scripts/build.sh
+build/release/bench/book/bench_book build/release/app/torvikalen "$@"
