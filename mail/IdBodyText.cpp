@@ -1,61 +1,73 @@
 #include "mail/IdBodyText.h"
 
-#include "book/CodePage.h"
+#include "mail/IdCoderHeader.h"
+#include "mail/IdCoderMIME.h"
 
 namespace {
 
-// The longest piece of `line` from `start` that fits in `limit` bytes and ends at a place a
-// reader can break: after a space, or else before a character boundary.
-size_t PieceLength(const std::string& line, size_t start, size_t limit, int codePage) {
-    size_t lastBoundary = 0, lastSpace = 0;
-    size_t i = start;
-    while (i < line.size() && i - start < limit) {
-        size_t width = veldrano::IsLeadByte(codePage, static_cast<unsigned char>(line[i])) &&
-                               i + 1 < line.size()
-                           ? 2
-                           : 1;
-        if (i - start + width > limit)
-            break;
-        i += width;
-        lastBoundary = i - start;
-        if (line[i - 1] == ' ' && width == 1)
-            lastSpace = i - start;
-    }
-    if (lastSpace > 0)
-        return lastSpace;
-    return lastBoundary > 0 ? lastBoundary : 1;
+bool IsJapanese(const veldrano::SystemLocale& locale) {
+    return ChooseHeaderEncoding(locale).Transfer == TTransfer::iso2022jp;
 }
 
-void AppendLine(std::string& out, const std::string& line, size_t limit, int codePage) {
-    size_t start = 0;
-    while (line.size() - start > limit) {
-        size_t n = PieceLength(line, start, limit, codePage);
-        out.append(line, start, n);
-        out += "\r\n";
-        start += n;
+// What the bytes of a body hold, as far as its label and encoding care.
+struct BodyBytes {
+    bool eightBit = false; // a byte above 0x7F
+    bool c1 = false;       // a byte 0x80 to 0x9F, which ISO-8859-1 does not hold
+    bool longLine = false; // a line over 998 bytes
+
+    void Scan(std::string_view text) {
+        std::size_t lineLength = 0;
+        for (char ch : text) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c == '\r' || c == '\n') {
+                lineLength = 0;
+                continue;
+            }
+            longLine |= ++lineLength > MaxBodyLineLength;
+            eightBit |= c >= 0x80;
+            c1 |= c >= 0x80 && c <= 0x9F;
+        }
     }
-    out.append(line, start, std::string::npos);
+};
+
+// The IANA name of the narrowest charset that holds the text.
+std::string CharsetOf(const BodyBytes& bytes, const veldrano::SystemLocale& locale) {
+    if (IsJapanese(locale))
+        return "ISO-2022-JP";
+    if (!bytes.eightBit)
+        return "us-ascii";
+    switch (locale.codePage) {
+    case 936:
+        return "GBK";
+    case 949:
+        return "EUC-KR";
+    case 950:
+        return "Big5";
+    default:
+        return bytes.c1 ? "windows-1252" : "ISO-8859-1";
+    }
 }
 
 } // namespace
 
-std::string BreakLongBodyLines(const std::string& text, size_t limit) {
-    const int codePage = veldrano::CurrentLocale().codePage;
-    std::string out;
-    out.reserve(text.size() + text.size() / 64);
-    std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c != '\r' && c != '\n') {
-            line += c;
-            continue;
-        }
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        AppendLine(out, line, limit, codePage);
-        out += "\r\n";
-        line.clear();
+TIdBodyEncoding ChooseBodyEncoding(const std::vector<std::string>& body,
+                                   const veldrano::SystemLocale& locale) {
+    BodyBytes bytes;
+    const bool japanese = IsJapanese(locale);
+    for (const std::string& line : body)
+        bytes.Scan(japanese ? ShiftJisToIso2022Jp(line) : line);
+    return {CharsetOf(bytes, locale), bytes.eightBit || bytes.longLine};
+}
+
+void AppendBodyLine(std::string_view line, const TIdBodyEncoding& encoding,
+                    const veldrano::SystemLocale& locale, std::vector<std::string>& lines) {
+    std::string converted;
+    if (IsJapanese(locale)) {
+        converted = ShiftJisToIso2022Jp(line);
+        line = converted;
     }
-    AppendLine(out, line, limit, codePage);
-    return out;
+    if (encoding.QuotedPrintable)
+        AppendQuotedPrintable(line, lines);
+    else
+        lines.emplace_back(line);
 }

@@ -161,11 +161,13 @@ std::string TIdSMTP::VerifyUser(const std::string& name) {
 
 void TIdSMTP::SendOneMessage(const std::string& host, const std::string& subject,
                              const std::string& to, const std::string& from,
-                             const std::string& text, int port) {
+                             const std::string& text, int port,
+                             const veldrano::SystemLocale& locale) {
     // Declared in this order so the message goes first, then the client and its socket,
     // on every way out.
     TIdSMTP smtp;
     TIdMessage message;
+    message.SetLocale(locale);
     message.SetSubject(subject);
     ParseAddressList(message.Recipients(), to);
     message.From().SetText(from);

@@ -59,13 +59,15 @@ class TIdSMTP : public TIdMessageClient {
     // VRFY name; 250 or 251; the first line of the reply.
     virtual std::string VerifyUser(const std::string& name);
 
-    // One message in a session of its own, to host:port. The sender and recipient texts
-    // are parsed first (EIdEmailParseError before any connection); the body is split at
-    // every line end. Both objects and the socket are freed on every path; a failure
-    // reaches the caller after the session was closed with QUIT.
+    // One message in a session of its own, to host:port, its texts in the code page of
+    // locale. The sender and recipient texts are parsed first (EIdEmailParseError before
+    // any connection); the body is split at every line end. Both objects and the socket are
+    // freed on every path; a failure reaches the caller after the session was closed with
+    // QUIT.
     static void SendOneMessage(const std::string& host, const std::string& subject,
                                const std::string& to, const std::string& from,
-                               const std::string& text, int port = DefaultPort);
+                               const std::string& text, int port = DefaultPort,
+                               const veldrano::SystemLocale& locale = {});
 
   protected:
     // Fills OfferedMechanisms from the "AUTH" lines of the EHLO reply in LastReply.

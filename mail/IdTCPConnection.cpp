@@ -272,12 +272,20 @@ std::int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& allowed) {
 }
 
 void TIdTCPConnection::ReceiveReply() {
-    std::size_t count = 0;
+    std::size_t count = 0, linesRead = 0, bytesRead = 0;
     auto readNext = [&]() -> const std::string& {
         if (count == m_replyLines.size())
             m_replyLines.emplace_back();
         std::string& line = m_replyLines[count];
-        ReadNonBlankLineTo(line, INT_MAX);
+        do {
+            ReadLineTo(line, kLF, -1, -1);
+            bytesRead += line.size() + 1;
+            if (++linesRead > MaxReplyLines || bytesRead > MaxReplyBytes) {
+                DropSocket();
+                throw EIdReplyTooLong();
+            }
+            IdTrimControlsInPlace(line);
+        } while (line.empty()); // blank lines are skipped
         ++count;
         return line;
     };
@@ -304,9 +312,9 @@ std::int16_t TIdTCPConnection::CheckReplyCode(std::int16_t code, const TIdReplyC
         return code;
     RaiseReplyError();
     // Never accept a refused code, even from an override that forgot to throw.
-    throw EIdProtocolReplyError(m_lastReply.NumericCode(), m_lastReply.JoinedText());
+    throw EIdProtocolReplyError(m_lastReply.NumericCode(), m_lastReply.PrintableText());
 }
 
 void TIdTCPConnection::RaiseReplyError() {
-    throw EIdProtocolReplyError(m_lastReply.NumericCode(), m_lastReply.JoinedText());
+    throw EIdProtocolReplyError(m_lastReply.NumericCode(), m_lastReply.PrintableText());
 }

@@ -6,7 +6,7 @@
 #include "app/PlatformServices.h"
 #include "app/TextCodec.h"
 #include "book/TextFile.h"
-#include "mail/IdBodyText.h"
+#include "book/CodePage.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -210,7 +210,13 @@ void TForm6::desconectarClick() {
 }
 
 std::string TForm6::MessageText() const {
-    return BreakLongBodyLines(TextCodec::FromQString(mensaje->toPlainText()));
+    std::string text;
+    for (const QString& line : mensaje->toPlainText().split(QLatin1Char('\n'))) {
+        if (!text.empty())
+            text += "\r\n";
+        text += TextCodec::FromQString(line);
+    }
+    return text;
 }
 
 void TForm6::enviarClick() {
@@ -221,7 +227,7 @@ void TForm6::enviarClick() {
     const std::string host = text(servidor);
     {
         BusyCursor busy;
-        TIdSMTP::SendOneMessage(host, subject, to, from, body, m_port);
+        TIdSMTP::SendOneMessage(host, subject, to, from, body, m_port, veldrano::CurrentLocale());
     }
     VaciarMensaje();
 }

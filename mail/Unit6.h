@@ -25,8 +25,8 @@ class TForm6 : public QDialog {
     void VaciarMensaje();
     void ModoDesconectado();
 
-    // The message text as it goes out: the user's lines joined by CR LF, a line longer than
-    // a server accepts broken at its last space before the limit (RFC 5321: 998 bytes).
+    // The message text as typed: the user's lines joined by CR LF. A long line stays whole;
+    // the message carries it in quoted-printable.
     std::string MessageText() const;
 
     // The SMTP port is always 25; window tests point the dialog at a test server.

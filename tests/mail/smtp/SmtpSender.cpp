@@ -69,10 +69,11 @@ int main(int argc, char** argv) {
     const int port = std::atoi(argv[1]);
     const std::string mode = argv[2];
     const std::string body = ReadFile(argv[6]);
-    veldrano::SetCurrentLocale(veldrano::LocaleFromName(mode == "japanese" ? "ja_JP" : "es_ES"));
+    const veldrano::SystemLocale locale =
+        veldrano::LocaleFromName(mode == "japanese" ? "ja_JP" : "es_ES");
     try {
         if (mode == "send" || mode == "japanese")
-            TIdSMTP::SendOneMessage("127.0.0.1", argv[3], argv[4], argv[5], body, port);
+            TIdSMTP::SendOneMessage("127.0.0.1", argv[3], argv[4], argv[5], body, port, locale);
         else if (mode == "login" && argc >= 9)
             SendInSession(port, argv[3], argv[4], argv[5], body, true, false, argv[7], argv[8]);
         else if (mode == "parts")

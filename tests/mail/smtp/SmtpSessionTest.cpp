@@ -38,7 +38,8 @@ using Strings = std::vector<std::string>;
 LoopbackServer& ExpectShortMessage(LoopbackServer& server, const std::string& extra = "") {
     return server.expect("From: ana@example.com\r\nSubject: Prueba\r\nTo: luis@example.com\r\n")
         .expectLineMatching("Date: .*")
-        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + extra +
+        .expectLineMatching(kMessageIdLine)
+        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + kAsciiBodyHeaders + extra +
                 "\r\nHola.\r\n.\r\n");
 }
 
@@ -280,8 +281,9 @@ TEST(SmtpSendMail, RecipientsOfAllThreeListsWith251AcceptedAndMailAgentHeader) {
         .expect("From: ana@example.com\r\nSubject: Prueba\r\nTo: luis@example.com\r\n"
                 "Cc: eva@example.com\r\n")
         .expectLineMatching("Date: .*")
-        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\nX-Mailer: Agenda 1.0\r\n"
-                "\r\nHola.\r\n.\r\n")
+        .expectLineMatching(kMessageIdLine)
+        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + kAsciiBodyHeaders +
+                "X-Mailer: Agenda 1.0\r\n\r\nHola.\r\n.\r\n")
         .send("250 queued\r\n");
     TIdMessage message;
     FillMessage(message, "ana@example.com", "luis@example.com");

@@ -3,9 +3,16 @@
 usage: check_smtp_end_to_end.py <mail_smtp_sender>
 """
 
+import base64
 import email
 import email.policy
 import logging
+import quopri
+import re
+import resource
+import socket
+import threading
+import time
 import os
 import subprocess
 import sys
@@ -44,8 +51,92 @@ def send(server, mode, subject, to, frm, body, *extra):
     return result
 
 
+STRICT = email.policy.default.clone(raise_on_defect=True)
+
+
 def parse(data):
-    return email.message_from_bytes(data, policy=email.policy.default)
+    """As a reader that follows the standards reads it: any defect raises."""
+    return email.message_from_bytes(data, policy=STRICT)
+
+
+ENCODED_WORD = re.compile(rb"=\?([^?]+)\?([BbQq])\?([^?]*)\?=")
+
+
+def lone_words(data):
+    """Every encoded word of the header block, decoded on its own: (charset, bytes, text)."""
+    words = []
+    for charset, letter, text in ENCODED_WORD.findall(data.split(b"\r\n\r\n", 1)[0]):
+        if letter in b"Bb":
+            raw = base64.b64decode(text)
+        else:
+            raw = quopri.decodestring(text.replace(b"_", b" "), header=True)
+        words.append((charset.decode(), raw, raw.decode(charset.decode())))
+    return words
+
+
+class HostileServer:
+    """A server on 127.0.0.1 that greets with `greeting` and then, when `endless`, goes on
+    with reply lines until the client hangs up."""
+
+    def __init__(self, greeting, endless=b""):
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(1)
+        self.port = self.sock.getsockname()[1]
+        self.sent = 0
+        self.thread = threading.Thread(target=self._serve, args=(greeting, endless), daemon=True)
+        self.thread.start()
+
+    def _serve(self, greeting, endless):
+        conn, _ = self.sock.accept()
+        deadline = time.monotonic() + 60  # bounded even if the client never gives up
+        try:
+            conn.sendall(greeting)
+            while endless and time.monotonic() < deadline:
+                conn.sendall(endless * 100)
+                self.sent += len(endless) * 100
+        except OSError:
+            pass
+        conn.close()
+
+    def close(self):
+        self.thread.join(70)
+        self.sock.close()
+
+
+def send_measured(port, body=b"x"):
+    """Runs the sender like send() and returns (result, peak resident memory in MB)."""
+    with tempfile.NamedTemporaryFile(delete=False) as f:
+        f.write(body)
+        path = f.name
+    try:
+        with subprocess.Popen([SENDER, str(port), "send", b"Hola", b"luis@example.com",
+                               b"ana@example.com", path], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE) as proc:
+            out, err = proc.communicate(timeout=60)
+        usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    finally:
+        os.unlink(path)
+    return subprocess.CompletedProcess(proc.args, proc.returncode, out, err), usage.ru_maxrss / 1024
+
+
+class Hostile(unittest.TestCase):
+    def test_endless_reply_keeps_memory_bounded(self):
+        server = HostileServer(b"220-hello\r\n", b"220-" + b"x" * 70 + b"\r\n")
+        result, peak_mb = send_measured(server.port)
+        server.close()
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertIn("respuesta demasiado larga", result.stdout.decode("utf-8"))
+        self.assertLess(peak_mb, 64)
+        # It stopped reading: what the server got out is the reply limit plus socket buffers.
+        self.assertLess(server.sent, 16 * 1024 * 1024)
+
+    def test_garbage_reply_is_shown_as_printable_text(self):
+        server = HostileServer(b"554 \x00\x07\xff\xfe\x1b[2Jbusy\x80 ahora\r\n")
+        result = send(server, "send", b"Hola", b"luis@example.com", b"ana@example.com", b"x")
+        server.close()
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stdout, b"error: ?????[2Jbusy? ahora\r\n\n")
 
 
 class EndToEnd(unittest.TestCase):
@@ -53,10 +144,12 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
     def test_spanish_names_three_recipients_and_dotted_lines(self):
-        subject = "Reunión de mañana: ¿café o té? ¡Sí!"
+        subject = "Reunión de mañana: ¿café o té? ¡Sí! Precio 5€"
         to = 'José Núñez <jose@example.com>, "Peña, María" <maria@example.com>, Ángel <angel@example.com>'
-        frm = "Lucía Ferrer <lucia@example.com>"
+        frm = "Lucía Ferrer 5€ <lucia@example.com>"
         lines = ["Hola a todos,", ".", "..dos puntos", ".empieza con punto", "",
+                 "Precio: 10 € acentos áéíóú ¿¡ “comillas” — fin.",
+                 ("Un párrafo largo, " * 170).strip(), "ñ" * 3000,
                  "Un saludo desde Logroño.", "fin."]
         with CaptureServer() as server:
             self.sent_ok(send(server, "send", cp(subject), cp(to), cp(frm),
@@ -70,12 +163,30 @@ class EndToEnd(unittest.TestCase):
                          [("José Núñez", "jose@example.com"), ("Peña, María", "maria@example.com"),
                           ("Ángel", "angel@example.com")])
         self.assertEqual([(a.display_name, a.addr_spec) for a in msg["From"].addresses],
-                         [("Lucía Ferrer", "lucia@example.com")])
+                         [("Lucía Ferrer 5€", "lucia@example.com")])
         self.assertEqual(msg["X-Priority"], "3")
         self.assertTrue(msg["X-Library"].startswith("VELDRANO Mail "))
         self.assertIsNotNone(msg["Date"].datetime)
-        self.assertEqual(msg.get_payload(decode=True), cp("\r\n".join(lines) + "\r\n"))
-        self.assertEqual(msg.defects, [])
+        self.assertRegex(msg["Message-ID"], r"^<[^@<>]+@example\.com>$")
+        self.assertEqual(msg.get_content_type(), "text/plain")
+        self.assertEqual(msg.get_content_charset(), "windows-1252")
+        self.assertEqual(msg["Content-Transfer-Encoding"], "quoted-printable")
+        self.assertEqual(msg.get_content().splitlines(), lines)
+        body = got.data.split(b"\r\n\r\n", 1)[1]
+        self.assertTrue(all(len(line) <= 76 for line in body.split(b"\r\n")))
+        for charset, raw, text in lone_words(got.data):
+            self.assertIn(charset, ("ISO-8859-1", "windows-1252"))
+
+    def test_plain_ascii_goes_as_seven_bit(self):
+        lines = ["Hola,", "nos vemos a las 10.", ".", "Adios"]
+        with CaptureServer() as server:
+            self.sent_ok(send(server, "send", b"Cita", b"luis@example.com", b"ana@example.com",
+                              cp("\r\n".join(lines))))
+            (got,) = server.messages
+        msg = parse(got.data)
+        self.assertEqual(msg.get_content_charset(), "us-ascii")
+        self.assertEqual(msg["Content-Transfer-Encoding"], "7bit")
+        self.assertEqual(msg.get_content().splitlines(), lines)
 
     def test_group_gives_its_members(self):
         with CaptureServer() as server:
@@ -107,8 +218,8 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(got, [])
 
     def test_japanese_subject_and_body_in_iso_2022_jp(self):
-        subject = "会議のお知らせ（第２回）"
-        body = ["明日の会議は十時からです。", ".以上", "ｶﾀｶﾅ"]
+        subject = "会議のお知らせ（第２回）" + "漢字" * 15
+        body = ["明日の会議は十時からです。", ".以上", "ｶﾀｶﾅ", "長" * 600]
         with CaptureServer() as server:
             self.sent_ok(send(server, "japanese", subject.encode("cp932"), b"taro@example.jp",
                               "山田 <yamada@example.jp>".encode("cp932"),
@@ -118,9 +229,16 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(str(msg["Subject"]), subject)
         self.assertIn("=?ISO-2022-JP?B?", got.data.decode("ascii").split("\r\n")[1])
         self.assertEqual([a.display_name for a in msg["From"].addresses], ["山田"])
-        lines = msg.get_payload(decode=True).decode("iso-2022-jp").split("\r\n")
+        self.assertEqual(msg.get_content_charset(), "iso-2022-jp")
         # Half-width katakana goes out full width, as ISO-2022-JP has no half-width set.
-        self.assertEqual(lines, ["明日の会議は十時からです。", ".以上", "カタカナ", ""])
+        self.assertEqual(msg.get_content().splitlines(),
+                         ["明日の会議は十時からです。", ".以上", "カタカナ", "長" * 600])
+        words = lone_words(got.data)
+        self.assertGreater(len(words), 2)
+        for charset, raw, text in words:
+            self.assertEqual(charset, "ISO-2022-JP")
+            if b"\x1b$B" in raw:
+                self.assertTrue(raw.startswith(b"\x1b$B") and raw.endswith(b"\x1b(B"), raw)
 
     def test_text_part_and_attachment(self):
         data = bytes(range(256)) * 40
