@@ -20,6 +20,7 @@ constexpr int Id_SOCK_STREAM = 1; // stream socket
 constexpr int Id_IPPROTO_TCP = 6; // option level of TCP_NODELAY
 constexpr int Id_TCP_NODELAY = 1;
 constexpr int Id_SD_Send = 1; // shutdown of the sending side
+constexpr int Id_SD_Both = 2; // shutdown of both sides
 constexpr int Id_TIMEOUT_INFINITE = -2;
 // A wait set is bounded like the platform it was first written for.
 constexpr std::size_t Id_MaxWaitSetSize = 64;

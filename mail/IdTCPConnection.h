@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,12 @@ class EIdReplyTooLong : public EIdTCPConnectionError {
               "El servidor ha enviado una respuesta demasiado larga; se ha cerrado la conexión.") {}
 };
 
+// The user (another thread) ended the operation through Interrupt.
+class EIdOperationCancelled : public EIdException {
+  public:
+    EIdOperationCancelled() : EIdException("Operación cancelada") {}
+};
+
 using TIdReplyCodes = std::vector<std::int16_t>;
 
 // A buffered, blocking, line-oriented connection with the command/reply exchange of text
@@ -95,6 +103,16 @@ class TIdTCPConnection : public TIdComponent {
     const TIdRFCReply& LastReply() const { return m_lastReply; }
 
     std::function<void(TIdTCPConnection& sender)> OnDisconnected;
+
+    // --- Ending an operation from another thread ---
+    // Safe from any thread: whatever the connection waits for (connect, TLS handshake, read,
+    // write) ends at once, and it and every later operation throw EIdOperationCancelled
+    // until ResetInterrupt, which the owner calls before the next operation.
+    void Interrupt();
+    void ResetInterrupt();
+    bool Interrupted() const { return m_interrupted; }
+    // Throws EIdOperationCancelled after Interrupt.
+    void CheckInterrupted() const;
 
     // --- Connection state ---
     // Notices a peer close ("Disconnected." once); throws EIdConnClosedGracefully when
@@ -162,6 +180,9 @@ class TIdTCPConnection : public TIdComponent {
     // Lines of the reply being read, kept between replies so their memory is reused.
     std::vector<std::string> m_replyLines;
 
+    // Held while the handler is replaced, so Interrupt never reaches a freed one.
+    std::mutex m_handlerLock;
+    std::atomic<bool> m_interrupted{false};
     TIdIOHandler* m_ioHandler = nullptr;
     std::unique_ptr<TIdIOHandler> m_ownedHandler;
     TIdManagedBuffer m_pendingInput;

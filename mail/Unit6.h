@@ -2,6 +2,7 @@
 #include "mail/IdSMTP.h"
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 class QLineEdit;
@@ -29,7 +30,8 @@ class TForm6 : public QDialog {
     // the message carries it in quoted-printable.
     std::string MessageText() const;
 
-    // The SMTP port is always 25; window tests point the dialog at a test server.
+    // The port that stands for 25 (SMTP with STARTTLS when offered) when "Servidor:" names
+    // none; window tests point the dialog at a test server this way.
     void SetPortForTesting(int port);
 
     QPushButton *conectar = nullptr, *desconectar = nullptr, *enviar = nullptr, *salir = nullptr;
@@ -40,6 +42,13 @@ class TForm6 : public QDialog {
 
   private:
     void connectedLayout();
+    // The server, port, security and login the fields ask for; throws EIdServerTextError.
+    TIdSmtpServer server() const;
+    // Runs work (a session on session) off the window's thread behind a modal progress box
+    // whose "&Cancelar" interrupts it; the window repaints meanwhile. Rethrows work's error.
+    void runSession(const QString& label, TIdTCPConnection& session,
+                    const std::function<void()>& work);
+    void reportCancelled();
     void guarded(void (TForm6::*handler)());
     std::string text(QLineEdit* edit) const;
 
