@@ -21,7 +21,7 @@ import unittest
 import warnings
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from smtp_server import CaptureServer  # noqa: E402
+from smtp_server import CaptureServer, RecordingProxy  # noqa: E402
 
 SENDER = None
 
@@ -31,7 +31,8 @@ def setUpModule():
     # AUTH without TLS is what these tests want; the server's warnings about it are noise.
     # (Here rather than at import: the test runner resets the warning filters.)
     warnings.filterwarnings("ignore", message="Requiring AUTH while not requiring TLS")
-    logging.getLogger("mail.log").setLevel(logging.ERROR)
+    # Refused handshakes are what some tests want; the server's tracebacks about them are noise.
+    logging.getLogger("mail.log").setLevel(logging.CRITICAL)
 
 
 def cp(text):
@@ -39,13 +40,19 @@ def cp(text):
     return text.encode("cp1252")
 
 
-def send(server, mode, subject, to, frm, body, *extra):
+def send(server, mode, subject, to, frm, body, *extra, target=None, trust=None):
+    """Runs the sender against server.port, or against target (a server text) when given;
+    trust names the certificate file of the authority the sender trusts."""
     with tempfile.NamedTemporaryFile(delete=False) as f:
         f.write(body)
         path = f.name
+    env = dict(os.environ)
+    if trust:
+        env["SSL_CERT_FILE"] = trust
     try:
-        result = subprocess.run([SENDER, str(server.port), mode, subject, to, frm, path, *extra],
-                                stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        result = subprocess.run([SENDER, target or str(server.port), mode, subject, to, frm, path,
+                                 *extra], stdin=subprocess.DEVNULL, capture_output=True,
+                                timeout=60, env=env)
     finally:
         os.unlink(path)
     return result
@@ -251,6 +258,133 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(text.get_content().splitlines(), ["Adjunto el fichero.", ".punto"])
         self.assertEqual(attachment.get_filename(), "datos.bin")
         self.assertEqual(attachment.get_payload(decode=True), data)
+
+
+class TestAuthority:
+    """Certificates made with the openssl command for one test run: an authority the sender
+    trusts, a server certificate for 127.0.0.1 and localhost, one for another host name, and
+    one from an authority nobody trusts."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.ca = self._authority("ca")
+        self.stranger_ca = self._authority("stranger-ca")
+        self.server = self._certificate("server", self.ca, "DNS:localhost,IP:127.0.0.1")
+        self.other_host = self._certificate("other", self.ca, "DNS:otro.example")
+        self.unknown_issuer = self._certificate("stranger", self.stranger_ca,
+                                                "DNS:localhost,IP:127.0.0.1")
+
+    def _openssl(self, *args):
+        subprocess.run(["openssl", *args], check=True, capture_output=True, cwd=self.folder)
+
+    def _authority(self, name):
+        self._openssl("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+                      "-nodes", "-keyout", name + ".key", "-out", name + ".pem", "-days", "2",
+                      "-subj", "/CN=Autoridad de prueba " + name,
+                      "-addext", "basicConstraints=critical,CA:TRUE",
+                      "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        return os.path.join(self.folder, name)
+
+    def _certificate(self, name, authority, names):
+        with open(os.path.join(self.folder, name + ".ext"), "w") as f:
+            f.write("subjectAltName=%s\nextendedKeyUsage=serverAuth\n" % names)
+        self._openssl("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                      "-keyout", name + ".key", "-out", name + ".csr", "-subj", "/CN=" + name)
+        self._openssl("x509", "-req", "-in", name + ".csr", "-CA", authority + ".pem",
+                      "-CAkey", authority + ".key", "-CAcreateserial", "-days", "2",
+                      "-extfile", name + ".ext", "-out", name + ".pem")
+        path = os.path.join(self.folder, name)
+        return (path + ".pem", path + ".key")
+
+
+class Submission(unittest.TestCase):
+    """The send-mail dialog's sessions: the server text, STARTTLS, implicit TLS and login."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        cls.certs = TestAuthority(cls.folder.name)
+        cls.trust = cls.certs.ca + ".pem"
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    def submit(self, server, mode, *login, target=None):
+        return send(server, mode, cp("Envío seguro"), b"luis@example.com",
+                    b"Ana <ana@example.com>", cp("Hola, ¿qué tal?\r\n"), *login,
+                    target=target or "127.0.0.1:%d" % server.port, trust=self.trust)
+
+    def delivered(self, server, result):
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        (got,) = server.messages
+        self.assertEqual(parse(got.data).get_content().splitlines(), ["Hola, ¿qué tal?"])
+        return got
+
+    def test_plain_port_25_session_is_the_one_of_today(self):
+        def transcript(mode):
+            with CaptureServer() as server:
+                proxy = RecordingProxy(server.port)
+                target = "127.0.0.1:%d" % proxy.port if mode == "submit" else None
+                result = send(proxy, mode, b"Hola", b"luis@example.com", b"ana@example.com",
+                              b"texto\r\n", target=target)
+                proxy.close()
+                self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+            # Only the date and the message identifier differ from one message to the next.
+            return re.sub(rb"(Date|Message-ID): [^\r]*", rb"\1: -", proxy.sent)
+
+        self.assertEqual(transcript("submit"), transcript("send"))
+
+    def test_starttls_required_with_plain_login(self):
+        with CaptureServer(auth=("ana", "clave secreta"), starttls=self.certs.server) as server:
+            got = self.delivered(server, self.submit(server, "submit-other", b"ana",
+                                                     b"clave secreta"))
+            self.assertEqual(server.mechanisms, ["PLAIN"])
+        self.assertEqual(got.login, "ana")
+
+    def test_starttls_with_login_when_only_login_is_offered(self):
+        with CaptureServer(auth=("ana", "clave"), starttls=self.certs.server,
+                           only_login=True) as server:
+            self.delivered(server, self.submit(server, "submit-other", b"ana", b"clave"))
+            self.assertEqual(server.mechanisms, ["LOGIN"])
+
+    def test_starttls_on_port_25_when_the_server_offers_it(self):
+        with CaptureServer(auth=("ana", "clave"), starttls=self.certs.server) as server:
+            self.delivered(server, self.submit(server, "submit", b"ana", b"clave"))
+
+    def test_implicit_tls(self):
+        with CaptureServer(auth=("ana", "clave"), implicit=self.certs.server) as server:
+            self.delivered(server, self.submit(server, "implicit", b"ana", b"clave"))
+
+    def test_wrong_password_shows_the_servers_text(self):
+        with CaptureServer(auth=("ana", "clave"), starttls=self.certs.server) as server:
+            result = self.submit(server, "submit-other", b"ana", b"otra")
+            self.assertEqual(server.messages, [])
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("no ha aceptado el usuario o la contraseña", result.stdout.decode())
+        self.assertIn("Authentication credentials invalid", result.stdout.decode())
+
+    def test_certificates_that_fail_are_refused_with_their_reason(self):
+        for pair, reason in [(self.certs.other_host, "es de otro servidor"),
+                             (self.certs.unknown_issuer, "lo ha emitido una autoridad desconocida")]:
+            with self.subTest(reason=reason):
+                with CaptureServer(auth=("ana", "clave"), starttls=pair) as server:
+                    result = self.submit(server, "submit-other", b"ana", b"clave")
+                    self.assertEqual(server.messages, [])
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("El servidor no es de confianza: el certificado del servidor "
+                              + reason, result.stdout.decode())
+
+    def test_other_port_without_starttls_never_sends_the_password(self):
+        with CaptureServer(auth=("ana", "clave secreta")) as server:
+            proxy = RecordingProxy(server.port)
+            result = self.submit(server, "submit-other", b"ana", b"clave secreta",
+                                 target="127.0.0.1:%d" % proxy.port)
+            proxy.close()
+            self.assertEqual(server.messages, [])
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("no ofrece conexión segura (STARTTLS)", result.stdout.decode())
+        self.assertRegex(proxy.sent, rb"^EHLO [^\r]+\r\nQUIT\r\n$")
 
 
 if __name__ == "__main__":
