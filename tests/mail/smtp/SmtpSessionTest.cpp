@@ -1,10 +1,13 @@
 #include "mail/IdSMTP.h"
 #include "tests/mail/smtp/SmtpTestSupport.h"
+#include "tests/mail/transport/TransportTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -374,6 +377,106 @@ TEST(SmtpSendMail, ExpandAndVerify) {
     EXPECT_EQ(s.smtp.VerifyUser("luis"), "Luis <luis@example.com>");
     EXPECT_THROW(s.smtp.VerifyUser("nadie"), EIdProtocolReplyError);
     EXPECT_TRUE(s.server.finished());
+}
+
+// --- Security and login as the send-mail dialog asks for them ------------------------------
+
+struct SessionRow {
+    const char* name;
+    TIdSecurity security;
+    const char* user; // empty: no login
+    std::string ehloReply;
+    std::function<void(LoopbackServer&)> afterEhlo;
+    const char* error; // what the session throws; empty when it opens
+    bool loggedIn;
+};
+
+void PrintTo(const SessionRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class SmtpSessionRules : public ::testing::TestWithParam<SessionRow> {};
+
+TEST_P(SmtpSessionRules, Transcript) {
+    const SessionRow& row = GetParam();
+    SmtpOnServer s;
+    s.smtp.SetSecurity(row.security);
+    s.smtp.SetUsername(row.user);
+    s.smtp.SetPassword("clave");
+    s.smtp.SetAuthenticationType(*row.user ? atPlainOrLogin : atNone);
+    s.greet(row.ehloReply);
+    row.afterEhlo(s.server);
+    if (*row.error) {
+        s.server.expect("QUIT\r\n").expectClosed();
+        EXPECT_EQ(ErrorText<EIdException>([&] { s.smtp.ConnectToHost(); }), row.error);
+    } else {
+        s.smtp.ConnectToHost();
+        EXPECT_TRUE(s.smtp.IsConnected());
+    }
+    EXPECT_EQ(s.smtp.LoggedIn(), row.loggedIn);
+    EXPECT_TRUE(s.server.finished());
+}
+
+const auto Nothing = [](LoopbackServer&) {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SmtpSessionRules,
+    ::testing::Values(
+        SessionRow{"StartTlsNotOfferedStaysPlainWhereOptional", seStartTlsWhenOffered, "",
+                   "250 server.test\r\n", Nothing, "", false},
+        SessionRow{"StartTlsNotOfferedEndsWhereRequired", seStartTlsRequired, "ana",
+                   "250-server.test\r\n250 AUTH PLAIN LOGIN\r\n", Nothing,
+                   "El servidor no ofrece conexión segura (STARTTLS) en ese puerto; no se ha "
+                   "enviado nada.",
+                   false},
+        SessionRow{"StartTlsRefusedByTheServer", seStartTlsRequired, "",
+                   "250-server.test\r\n250 STARTTLS\r\n",
+                   [](LoopbackServer& s) {
+                       s.expect("STARTTLS\r\n").send("454 4.7.0 TLS not available\r\n");
+                   },
+                   "4.7.0 TLS not available\r\n", false},
+        SessionRow{"PlainLoginWithTheCredentialsAtOnce", seNone, "ana",
+                   "250-server.test\r\n250 AUTH LOGIN PLAIN\r\n",
+                   [](LoopbackServer& s) {
+                       s.expect("AUTH PLAIN AGFuYQBjbGF2ZQ==\r\n").send("235 ok\r\n");
+                   },
+                   "", true},
+        SessionRow{"LoginWhenPlainIsNotOffered", seNone, "ana",
+                   "250-server.test\r\n250 AUTH LOGIN\r\n",
+                   [](LoopbackServer& s) {
+                       s.expect("AUTH LOGIN\r\n")
+                           .send("334 VXNlcm5hbWU6\r\n")
+                           .expect("YW5h\r\n")
+                           .send("334 UGFzc3dvcmQ6\r\n")
+                           .expect("Y2xhdmU=\r\n")
+                           .send("235 ok\r\n");
+                   },
+                   "", true},
+        SessionRow{"RefusedLoginShowsTheServersText", seNone, "ana",
+                   "250-server.test\r\n250 AUTH PLAIN\r\n",
+                   [](LoopbackServer& s) {
+                       s.expect("AUTH PLAIN AGFuYQBjbGF2ZQ==\r\n")
+                           .send("535 5.7.8 credenciales incorrectas\r\n");
+                   },
+                   "El servidor no ha aceptado el usuario o la contraseña:\r\n5.7.8 "
+                   "credenciales incorrectas\r\n",
+                   false},
+        SessionRow{"NoMechanismOfferedNoLogin", seNone, "ana", "250 server.test\r\n", Nothing, "",
+                   false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A password goes in clear only to this machine; anywhere else it needs TLS.
+TEST(SmtpSendMail, NoPasswordWithoutTlsToAnotherMachine) {
+    TIdSMTP smtp;
+    ScriptedIOHandler elsewhere; // not a socket on this machine
+    smtp.SetIOHandler(&elsewhere);
+    smtp.SetAuthenticationType(atPlainOrLogin);
+    smtp.SetUsername("ana");
+    smtp.SetPassword("clave");
+    EXPECT_THROW(smtp.PerformLogin(), EIdLoginNeedsTls);
+    EXPECT_EQ(elsewhere.sent, "");
+    EXPECT_FALSE(smtp.LoggedIn());
+    smtp.SetIOHandler(nullptr);
 }
 
 // --- Closing -------------------------------------------------------------------------------
