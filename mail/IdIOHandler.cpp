@@ -71,6 +71,7 @@ void TIdIOHandlerSocket::ConnectSocket(const std::string& host, int port, int ti
     if (!m_socketHandle)
         m_socketHandle = std::make_unique<TIdSocketHandle>();
     TIdSocketHandle& h = *m_socketHandle;
+    h.SetFamily(TIdStack::IsIPv6Address(host) ? Id_PF_INET6 : Id_PF_INET);
     {
         std::lock_guard<std::mutex> lock(m_socketLock);
         h.OpenSocket(Id_SOCK_STREAM, 0);
@@ -83,7 +84,8 @@ void TIdIOHandlerSocket::ConnectSocket(const std::string& host, int port, int ti
 
     TIdStack& stack = Stack();
     // Reported only when a lookup happens: localhost and dotted quads need none.
-    if (!TIdStack::IsDottedQuad(host) && !TIdStack::IsLocalHostAlias(host))
+    if (!TIdStack::IsDottedQuad(host) && !TIdStack::IsIPv6Address(host) &&
+        !TIdStack::IsLocalHostAlias(host))
         ReportStatus(hsResolving, {host});
     h.SetPeerAddress(stack.ResolveHostName(host), port);
     if (!m_useNagle) {

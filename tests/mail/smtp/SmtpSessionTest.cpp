@@ -465,6 +465,56 @@ INSTANTIATE_TEST_SUITE_P(
                    false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct ServerTextRow {
+    const char* name;
+    const char* text;
+    const char* host; // null: the text is refused
+    int port;
+    TIdSecurity security;
+};
+
+void PrintTo(const ServerTextRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class ServerText : public ::testing::TestWithParam<ServerTextRow> {};
+
+TEST_P(ServerText, HostPortAndTheSecurityThePortAsksFor) {
+    const ServerTextRow& row = GetParam();
+    if (!row.host) {
+        EXPECT_THROW(ParseServerText(row.text), EIdServerTextError);
+        return;
+    }
+    const TIdSmtpServer server = ParseServerText(row.text);
+    EXPECT_EQ(server.Host, row.host);
+    EXPECT_EQ(server.Port, row.port);
+    EXPECT_EQ(server.Security, row.security);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ServerText,
+    ::testing::Values(ServerTextRow{"NoPortIs25", " smtp.example.com ", "smtp.example.com", 25,
+                                    seStartTlsWhenOffered},
+                      ServerTextRow{"Explicit25", "smtp.example.com:25", "smtp.example.com", 25,
+                                    seStartTlsWhenOffered},
+                      ServerTextRow{"SubmissionPort", "smtp.example.com:587", "smtp.example.com",
+                                    587, seStartTlsRequired},
+                      ServerTextRow{"ImplicitTlsPort", "smtp.example.com:465", "smtp.example.com",
+                                    465, seImplicitTls},
+                      ServerTextRow{"IPv6WithPort", "[2001:db8::25]:2525", "2001:db8::25", 2525,
+                                    seStartTlsRequired},
+                      ServerTextRow{"IPv6InBrackets", "[::1]", "::1", 25, seStartTlsWhenOffered},
+                      ServerTextRow{"BareIPv6", "::1", "::1", 25, seStartTlsWhenOffered},
+                      ServerTextRow{"Empty", "  ", nullptr, 0, seNone},
+                      ServerTextRow{"EmptyPort", "smtp.example.com:", nullptr, 0, seNone},
+                      ServerTextRow{"PortZero", "smtp.example.com:0", nullptr, 0, seNone},
+                      ServerTextRow{"PortTooLarge", "smtp.example.com:65536", nullptr, 0, seNone},
+                      ServerTextRow{"PortNotANumber", "smtp.example.com:smtp", nullptr, 0, seNone},
+                      ServerTextRow{"NoHost", ":587", nullptr, 0, seNone},
+                      ServerTextRow{"UnclosedBracket", "[::1:25", nullptr, 0, seNone},
+                      ServerTextRow{"TextAfterBracket", "[::1]25", nullptr, 0, seNone}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // A password goes in clear only to this machine; anywhere else it needs TLS.
 TEST(SmtpSendMail, NoPasswordWithoutTlsToAnotherMachine) {
     TIdSMTP smtp;

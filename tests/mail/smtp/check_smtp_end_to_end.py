@@ -335,6 +335,11 @@ class Submission(unittest.TestCase):
 
         self.assertEqual(transcript("submit"), transcript("send"))
 
+    def test_ipv6_address_in_brackets(self):
+        with CaptureServer(host="::1") as server:
+            self.delivered(server, self.submit(server, "submit",
+                                               target="[::1]:%d" % server.port))
+
     def test_starttls_required_with_plain_login(self):
         with CaptureServer(auth=("ana", "clave secreta"), starttls=self.certs.server) as server:
             got = self.delivered(server, self.submit(server, "submit-other", b"ana",

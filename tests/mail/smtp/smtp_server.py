@@ -10,9 +10,10 @@ from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
 
 
-def free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
+def free_port(host="127.0.0.1"):
+    family = socket.AF_INET6 if ":" in host else socket.AF_INET
+    with socket.socket(family, socket.SOCK_STREAM) as s:
+        s.bind((host, 0))
         return s.getsockname()[1]
 
 
@@ -49,11 +50,12 @@ class _Handler:
 class CaptureServer:
     """with CaptureServer(auth=("user", "pass")) as server: ... server.port, server.messages"""
 
-    def __init__(self, auth=None, refuse=(), starttls=None, implicit=None, only_login=False):
+    def __init__(self, auth=None, refuse=(), starttls=None, implicit=None, only_login=False,
+                 host="127.0.0.1"):
         """starttls / implicit: (certificate file, key file) of the server."""
         self.auth = auth
         self.handler = _Handler(refuse)
-        self.port = free_port()
+        self.port = free_port(host)
         kwargs = {}
         if auth:
             kwargs = dict(auth_require_tls=bool(starttls), auth_required=True,
@@ -64,7 +66,7 @@ class CaptureServer:
             kwargs.update(tls_context=self._context(starttls), require_starttls=True)
         if implicit:
             kwargs.update(ssl_context=self._context(implicit))
-        self.controller = Controller(self.handler, hostname="127.0.0.1", port=self.port,
+        self.controller = Controller(self.handler, hostname=host, port=self.port,
                                      server_hostname="server.test", **kwargs)
         self.mechanisms = []
 
