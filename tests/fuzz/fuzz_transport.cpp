@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -129,6 +130,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(conn.PeerClosed() && conn.PendingInput().Size() > 0);
     } catch (const EIdReadLnMaxLineLengthExceeded&) {
         Check(!split && maxLen > 0);
+    } catch (const EIdReplyTooLong&) {
+        // Only past the line limit (the bytes of one input stay far below the byte limit):
+        // that many line ends, or pieces of split over-long lines.
+        Check(split || std::count(input.begin(), input.end(), '\n') >=
+                           static_cast<std::ptrdiff_t>(TIdTCPConnection::MaxReplyLines));
+        Check(!conn.IsConnected());
     }
     conn.EndWork(wmRead);
     return 0;
