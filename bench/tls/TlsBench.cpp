@@ -8,6 +8,7 @@
 #include <openssl/ssl.h>
 
 #include <fcntl.h>
+#include <netinet/tcp.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -115,6 +116,9 @@ class Sink {
             const int c = ::accept(m_fd, nullptr, nullptr);
             if (c < 0)
                 return;
+            // A reply must not wait for the acknowledgement of the one before (Nagle).
+            const int one = 1;
+            ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             Peer peer{c, nullptr, {}};
             ServeSmtp(peer);
             if (peer.ssl) {
