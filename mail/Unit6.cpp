@@ -278,11 +278,12 @@ void TForm6::desconectarClick() {
 }
 
 std::string TForm6::MessageText() const {
+    // The edit separates lines with LF, which no code page uses inside a character.
     std::string text;
-    for (const QString& line : mensaje->toPlainText().split(QLatin1Char('\n'))) {
-        if (!text.empty())
-            text += "\r\n";
-        text += TextCodec::FromQString(line);
+    for (char c : TextCodec::FromQString(mensaje->toPlainText())) {
+        if (c == '\n')
+            text += '\r';
+        text += c;
     }
     return text;
 }

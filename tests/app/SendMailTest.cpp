@@ -337,8 +337,8 @@ TEST_F(SendMail, LongLinesStayWhole) {
     QString line;
     while (line.size() < 2500)
         line += QStringLiteral("palabra ");
-    d.mensaje->setPlainText(QStringLiteral("corta\n") + line);
-    EXPECT_EQ(d.MessageText(), "corta\r\n" + line.toStdString());
+    d.mensaje->setPlainText(QStringLiteral("\ncorta\n") + line);
+    EXPECT_EQ(d.MessageText(), "\r\ncorta\r\n" + line.toStdString());
 }
 
 TEST_F(SendMail, ARealServerReceivesWhatWasTypedAndAReaderDecodesIt) {
