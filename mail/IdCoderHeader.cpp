@@ -1,6 +1,7 @@
 #include "mail/IdCoderHeader.h"
 
 #include "mail/IdCoderMIME.h"
+#include "mail/IdGlobal.h"
 
 #include <algorithm>
 #include <vector>
@@ -33,10 +34,9 @@ std::string QText(unsigned char c, std::string_view extraSpecials) {
     return std::string(1, static_cast<char>(c));
 }
 
+// Charset names compare without regard to letter case (RFC 2978).
 bool SameAsciiText(std::string_view a, std::string_view b) {
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return upper(x) == upper(y); });
+    return UpperAscii(std::string(a)) == UpperAscii(std::string(b));
 }
 
 bool IsIso2022Jp(std::string_view charset) {
@@ -45,7 +45,7 @@ bool IsIso2022Jp(std::string_view charset) {
 
 // The charsets whose characters are one byte below 0x80 and two bytes from a lead byte on.
 bool IsDoubleByteCharset(std::string_view charset) {
-    for (std::string_view name : {"GB2312", "GBK", "Big5", "EUC-KR", "Shift_JIS"})
+    for (std::string_view name : {"GB2312", "GBK", "Big5", "EUC-KR"})
         if (SameAsciiText(charset, name))
             return true;
     return false;
