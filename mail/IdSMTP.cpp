@@ -109,6 +109,7 @@ void TIdSMTP::ConnectToHost(int timeout) {
             CloseConnection();
         } catch (...) {
         }
+        CheckInterrupted(); // an interrupted handshake fails like a broken one
         throw;
     }
 }
@@ -273,6 +274,7 @@ void TIdSMTP::SendOneMessage(TIdSMTP& smtp, const std::string& subject, const st
         } catch (...) {
             // The first error is the one the user needs to see.
         }
+        smtp.CheckInterrupted();
         throw;
     }
     try {

@@ -157,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int maxLen = kLimits[fdp.ConsumeIntegralInRange<int>(0, 7)];
     const bool split = fdp.ConsumeBool();
     // One input in eight goes through TLS: the handshake makes each run far slower.
-    const bool overTls = fdp.ConsumeIntegralInRange<int>(0, 7) == 0;
+    // (The provider gives 0 when the input has run out, so short inputs stay plain.)
+    const bool overTls = fdp.ConsumeIntegralInRange<int>(0, 7) == 7;
     const std::string ops = fdp.ConsumeBytesAsString(8);
     std::string input = fdp.ConsumeRemainingBytesAsString();
     if (input.size() > kMaxInput)
@@ -197,7 +198,11 @@ void Read(int fd, bool overTls, int recvSize, int maxLen, bool split, const std:
     if (overTls) {
         auto* tls = static_cast<TIdIOHandlerTls*>(handler);
         tls->SetRecordTimeout(kReadTimeoutMs);
-        tls->StartTls("localhost");
+        try {
+            tls->StartTls("localhost");
+        } catch (const EIdReadTimeout&) {
+            return; // a machine too busy to finish a handshake in time says nothing of the reader
+        }
     }
     conn.SetRecvBufferSize(recvSize);
     conn.SetMaxLineLength(maxLen);
