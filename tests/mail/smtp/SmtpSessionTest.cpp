@@ -6,9 +6,11 @@
 
 #include <dirent.h>
 
+#include <chrono>
 #include <functional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace veldrano::test {
@@ -527,6 +529,33 @@ TEST(SmtpSendMail, NoPasswordWithoutTlsToAnotherMachine) {
     EXPECT_EQ(elsewhere.sent, "");
     EXPECT_FALSE(smtp.LoggedIn());
     smtp.SetIOHandler(nullptr);
+}
+
+// Another thread ends the wait at once, in a plain read and in the TLS handshake alike.
+TEST(SmtpInterrupt, EndsTheSessionAtOnceWhereverItWaits) {
+    using namespace std::chrono;
+    for (const bool inHandshake : {false, true}) {
+        SCOPED_TRACE(inHandshake ? "handshake" : "greeting");
+        SmtpOnServer s;
+        s.smtp.SetSecurity(seStartTlsRequired);
+        if (inHandshake)
+            s.greet("250-server.test\r\n250 STARTTLS\r\n")
+                .expect("STARTTLS\r\n")
+                .send("220 go ahead\r\n");
+        else
+            s.server.accept();
+        s.server.expectClosed(seconds(10));
+        std::thread user([&] {
+            std::this_thread::sleep_for(milliseconds(300));
+            s.smtp.Interrupt();
+        });
+        const auto start = steady_clock::now();
+        EXPECT_THROW(s.smtp.ConnectToHost(), EIdOperationCancelled);
+        EXPECT_LT(steady_clock::now() - start, milliseconds(1300));
+        user.join();
+        EXPECT_TRUE(s.server.finished());
+        EXPECT_THROW(s.smtp.ConnectToHost(), EIdOperationCancelled); // until reset
+    }
 }
 
 // --- Closing -------------------------------------------------------------------------------
