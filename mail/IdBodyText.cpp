@@ -1,61 +1,99 @@
 #include "mail/IdBodyText.h"
 
-#include "text/CodePage.h"
+#include "mail/IdCoderHeader.h"
+#include "mail/IdCoderMIME.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
-// The longest piece of `line` from `start` that fits in `limit` bytes and ends at a place a
-// reader can break: after a space, or else before a character boundary.
-size_t PieceLength(const std::string& line, size_t start, size_t limit, int codePage) {
-    size_t lastBoundary = 0, lastSpace = 0;
-    size_t i = start;
-    while (i < line.size() && i - start < limit) {
-        size_t width = veldrano::IsLeadByte(codePage, static_cast<unsigned char>(line[i])) &&
-                               i + 1 < line.size()
-                           ? 2
-                           : 1;
-        if (i - start + width > limit)
-            break;
-        i += width;
-        lastBoundary = i - start;
-        if (line[i - 1] == ' ' && width == 1)
-            lastSpace = i - start;
-    }
-    if (lastSpace > 0)
-        return lastSpace;
-    return lastBoundary > 0 ? lastBoundary : 1;
+bool IsJapanese(const veldrano::SystemLocale& locale) {
+    return ChooseHeaderEncoding(locale).Transfer == TTransfer::iso2022jp;
 }
 
-void AppendLine(std::string& out, const std::string& line, size_t limit, int codePage) {
-    size_t start = 0;
-    while (line.size() - start > limit) {
-        size_t n = PieceLength(line, start, limit, codePage);
-        out.append(line, start, n);
-        out += "\r\n";
-        start += n;
+// What the bytes of a body hold, as far as its label and encoding care.
+struct BodyBytes {
+    bool eightBit = false; // a byte above 0x7F
+    bool c1 = false;       // a byte 0x80 to 0x9F, which ISO-8859-1 does not hold
+    bool longLine = false; // a line over 998 bytes
+
+    // The common case, ASCII, is a pass over eight bytes at a time: a large body is scanned
+    // once for its headers and once as it goes out.
+    void Scan(std::string_view text) {
+        std::uint64_t all = 0;
+        std::size_t i = 0;
+        for (; i + 8 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            all |= word;
+        }
+        for (; i < text.size(); ++i)
+            all |= static_cast<unsigned char>(text[i]);
+        if ((all & 0x8080808080808080ULL) && !c1) {
+            eightBit = true;
+            c1 = std::any_of(text.begin(), text.end(), [](char c) {
+                return static_cast<unsigned char>(c) >= 0x80 &&
+                       static_cast<unsigned char>(c) <= 0x9F;
+            });
+        }
+        if (text.size() > MaxBodyLineLength && !longLine)
+            longLine = LongestLine(text) > MaxBodyLineLength;
     }
-    out.append(line, start, std::string::npos);
+
+    static std::size_t LongestLine(std::string_view text) {
+        std::size_t longest = 0, length = 0;
+        for (char c : text) {
+            length = c == '\r' || c == '\n' ? 0 : length + 1;
+            longest = std::max(longest, length);
+        }
+        return longest;
+    }
+};
+
+// The IANA name of the narrowest charset that holds the text.
+std::string CharsetOf(const BodyBytes& bytes, const veldrano::SystemLocale& locale) {
+    if (IsJapanese(locale))
+        return "ISO-2022-JP";
+    if (!bytes.eightBit)
+        return "us-ascii";
+    switch (locale.codePage) {
+    case 936:
+        return "GBK";
+    case 949:
+        return "EUC-KR";
+    case 950:
+        return "Big5";
+    default:
+        return bytes.c1 ? "windows-1252" : "ISO-8859-1";
+    }
 }
 
 } // namespace
 
-std::string BreakLongBodyLines(const std::string& text, size_t limit) {
-    const int codePage = veldrano::CurrentLocale().codePage;
-    std::string out;
-    out.reserve(text.size() + text.size() / 64);
-    std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c != '\r' && c != '\n') {
-            line += c;
-            continue;
-        }
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        AppendLine(out, line, limit, codePage);
-        out += "\r\n";
-        line.clear();
+TIdBodyEncoding ChooseBodyEncoding(const std::vector<std::string>& body,
+                                   const veldrano::SystemLocale& locale) {
+    BodyBytes bytes;
+    const bool japanese = IsJapanese(locale);
+    for (const std::string& line : body) {
+        if (japanese)
+            bytes.Scan(ShiftJisToIso2022Jp(line));
+        else
+            bytes.Scan(line); // no copy: a large body is scanned twice per message
     }
-    AppendLine(out, line, limit, codePage);
-    return out;
+    return {CharsetOf(bytes, locale), bytes.eightBit || bytes.longLine};
+}
+
+void AppendBodyLine(std::string_view line, const TIdBodyEncoding& encoding,
+                    const veldrano::SystemLocale& locale, std::vector<std::string>& lines) {
+    std::string converted;
+    if (IsJapanese(locale)) {
+        converted = ShiftJisToIso2022Jp(line);
+        line = converted;
+    }
+    if (encoding.QuotedPrintable)
+        AppendQuotedPrintable(line, lines);
+    else
+        lines.emplace_back(line);
 }

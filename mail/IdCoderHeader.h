@@ -27,9 +27,6 @@ inline constexpr std::size_t MaxEncodedWordLength = 75;
 // EUC-KR for Korean (all base64), Q with ISO-8859-1 for everything else.
 THeaderEncoding ChooseHeaderEncoding(const veldrano::SystemLocale& locale);
 
-// The header encoding for the locale the program started under. Never fails.
-THeaderEncoding ChooseHeaderEncoding();
-
 // Turns the words of a header text that hold control bytes, bytes above 0x7E or one of
 // extraSpecials into RFC 2047 encoded words; neighbouring such words share one run, plain
 // words and the white space around runs stay as they are. A run too long for one encoded
@@ -41,7 +38,10 @@ std::string EncodeHeaderWords(std::string_view text, std::string_view extraSpeci
 
 // Encodes one run of bytes as encoded words "=?charset?letter?...?=" ('Q' in either case
 // for the Q form, anything else for base64). The Q form writes in hexadecimal the control
-// bytes, the bytes above 0x7E, extraSpecials, '=', '?', '_' and ','. Never fails.
+// bytes, the bytes above 0x7E, extraSpecials, '=', '?', '_' and ','. Words of at most 75
+// characters, each holding whole characters of the charset (an ISO-2022-JP word starts and
+// ends in ASCII with escapes of its own); ISO-8859-1 becomes windows-1252 for a run that
+// holds a byte 0x80 to 0x9F. Never fails.
 std::string EncodeWordRun(std::string_view run, char letter, std::string_view charset,
                           std::string_view extraSpecials);
 

@@ -46,3 +46,27 @@ std::string TIdEncoderMIME::EncodeToText(std::string_view text) {
     TIdEncoderMIME encoder;
     return encoder.Encode(text);
 }
+
+void AppendQuotedPrintable(std::string_view line, std::vector<std::string>& lines) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        const bool blank = c == ' ' || c == '\t';
+        const bool literal = (c >= 33 && c <= 126 && c != '=') || (blank && i + 1 < line.size());
+        const std::size_t width = literal ? 1 : 3;
+        // Room is left for the soft break; an "=XX" is never split.
+        if (out.size() + width > MaxQuotedPrintableLine - 1) {
+            lines.push_back(out + "=");
+            out.clear();
+        }
+        if (literal) {
+            out += static_cast<char>(c);
+        } else {
+            out += '=';
+            out += Hex[c >> 4];
+            out += Hex[c & 0x0F];
+        }
+    }
+    lines.push_back(std::move(out));
+}

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Base of the content encoders: turns bytes read from a stream into text.
 class TIdEncoder {
@@ -49,3 +50,11 @@ class TIdEncoderMIME : public TIdEncoder3to4 {
     // The base64 text of every byte of a text; an empty text gives an empty result.
     static std::string EncodeToText(std::string_view text);
 };
+
+// RFC 2045 6.7: an encoded line is at most 76 characters, the soft break "=" included.
+inline constexpr std::size_t MaxQuotedPrintableLine = 76;
+
+// Appends the quoted-printable form of one line of text to lines: as many encoded lines as
+// it needs, all but the last ending in a soft break "=". Bytes outside printable ASCII, "="
+// and a blank ending the line are written as "=XX". Never fails.
+void AppendQuotedPrintable(std::string_view line, std::vector<std::string>& lines);

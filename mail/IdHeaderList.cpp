@@ -146,16 +146,11 @@ std::string WrapForFolding(std::string_view s, std::string_view breakText,
     return result;
 }
 
-std::string WrapForFolding(std::string_view s, std::string_view breakText,
-                           std::string_view breakChars, int maxCol) {
-    return WrapForFolding(s, breakText, breakChars, maxCol, veldrano::CurrentLocale().codePage);
-}
-
 std::vector<std::string> TIdHeaderList::FoldedLines(std::string_view name,
                                                     std::string_view value) const {
     std::string line = std::string(name) + SeparatorText + NormalizeBreaks(value);
     if (FoldLongLines)
-        line = WrapForFolding(line, FoldBreak, FoldChars, FoldColumn);
+        line = WrapForFolding(line, FoldBreak, FoldChars, FoldColumn, CodePage);
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (;;) {
@@ -165,9 +160,19 @@ std::vector<std::string> TIdHeaderList::FoldedLines(std::string_view name,
         if (lines.empty() || !IsBlank(piece))
             lines.emplace_back(piece);
         if (end == std::string::npos)
-            return lines;
+            break;
         start = end + 2;
     }
+    // A fold right after the name would make the value begin with a blank, which readers
+    // keep: the first piece stays on the name's line, however long.
+    if (lines.size() > 1 &&
+        lines[0] == std::string(name) + std::string(TrimRightBlanks(SeparatorText))) {
+        const std::string_view first = lines[1];
+        lines[0] = std::string(name) + SeparatorText +
+                   std::string(first.substr(first.find_first_not_of(" \t")));
+        lines.erase(lines.begin() + 1);
+    }
+    return lines;
 }
 
 void TIdHeaderList::PutHeader(std::string_view name, std::string_view value) {

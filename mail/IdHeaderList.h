@@ -11,6 +11,8 @@ class TIdHeaderList {
     bool JoinContinuations = true;
     bool FoldLongLines = true;
     int FoldColumn = 78; // RFC 5322 recommends lines of at most 78 characters
+    // The code page of the texts, so a fold never falls inside a two-byte character.
+    int CodePage = 1252;
 
     // Sets a header: replaces the first line of that name (any letter case) and its
     // continuations in place, or appends it; an empty value removes it. Line breaks in the
@@ -58,7 +60,3 @@ class TIdHeaderList {
 // double-byte character (code page codePage) is never taken for a break character.
 std::string WrapForFolding(std::string_view s, std::string_view breakText,
                            std::string_view breakChars, int maxCol, int codePage);
-
-// The same with the code page of the locale the program started under.
-std::string WrapForFolding(std::string_view s, std::string_view breakText,
-                           std::string_view breakChars, int maxCol);

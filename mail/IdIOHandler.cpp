@@ -53,8 +53,16 @@ TIdIOHandlerSocket::~TIdIOHandlerSocket() {
 }
 
 void TIdIOHandlerSocket::CloseHandler() {
+    std::lock_guard<std::mutex> lock(m_socketLock);
     if (m_socketHandle)
         m_socketHandle->ReleaseSocket();
+}
+
+void TIdIOHandlerSocket::Interrupt() {
+    std::lock_guard<std::mutex> lock(m_socketLock);
+    m_interrupted = true;
+    if (m_socketHandle && m_socketHandle->HasSocket())
+        Stack().WSShutdown(m_socketHandle->SocketNumber(), Id_SD_Both);
 }
 
 void TIdIOHandlerSocket::ConnectSocket(const std::string& host, int port, int timeout,
@@ -63,7 +71,11 @@ void TIdIOHandlerSocket::ConnectSocket(const std::string& host, int port, int ti
     if (!m_socketHandle)
         m_socketHandle = std::make_unique<TIdSocketHandle>();
     TIdSocketHandle& h = *m_socketHandle;
-    h.OpenSocket(Id_SOCK_STREAM, 0);
+    h.SetFamily(TIdStack::IsIPv6Address(host) ? Id_PF_INET6 : Id_PF_INET);
+    {
+        std::lock_guard<std::mutex> lock(m_socketLock);
+        h.OpenSocket(Id_SOCK_STREAM, 0);
+    }
     h.SetIP(boundIP);
     h.SetPort(boundPort);
     h.SetClientPortMin(boundPortMin);
@@ -72,7 +84,8 @@ void TIdIOHandlerSocket::ConnectSocket(const std::string& host, int port, int ti
 
     TIdStack& stack = Stack();
     // Reported only when a lookup happens: localhost and dotted quads need none.
-    if (!TIdStack::IsDottedQuad(host) && !TIdStack::IsLocalHostAlias(host))
+    if (!TIdStack::IsDottedQuad(host) && !TIdStack::IsIPv6Address(host) &&
+        !TIdStack::IsLocalHostAlias(host))
         ReportStatus(hsResolving, {host});
     h.SetPeerAddress(stack.ResolveHostName(host), port);
     if (!m_useNagle) {
@@ -81,6 +94,8 @@ void TIdIOHandlerSocket::ConnectSocket(const std::string& host, int port, int ti
             stack.WSSetSockOpt(h.SocketNumber(), Id_IPPROTO_TCP, Id_TCP_NODELAY, &one, 4));
     }
     ReportStatus(hsConnecting, {h.RemoteIP()});
+    if (m_interrupted) // too late for the shutdown to reach the connect below
+        throw EIdClosedSocket();
     if (timeout != -1 && timeout != 0)
         ConnectWithTimeout(timeout);
     else
@@ -92,6 +107,7 @@ bool TIdIOHandlerSocket::IsConnected() {
 }
 
 void TIdIOHandlerSocket::OpenHandler() {
+    std::lock_guard<std::mutex> lock(m_socketLock);
     if (m_socketHandle) {
         // A socket still held would leak when the handle forgets its number.
         m_socketHandle->ReleaseSocket();

@@ -31,6 +31,11 @@ class TIdIOHandler : public TIdComponent {
     // Raw results: byte count, 0 when the peer closed (receive), -1 on failure.
     virtual int Receive(void* buf, int len) = 0;
     virtual int Send(const void* buf, int len) = 0;
+    // From any thread: makes what the transport is waiting for (connect, read, write) return
+    // at once. The transport is useless afterwards but for closing.
+    virtual void Interrupt() {}
+    // Forgets an Interrupt, so the transport can connect again.
+    virtual void ResetInterrupt() {}
 
     // Told once when this handler is destroyed, so a connection using it can let go.
     void SetFreeNotification(std::function<void(TIdIOHandler*)> notify) {
@@ -90,6 +95,9 @@ class TIdIOHandlerSocket : public TIdIOHandler {
     // Throw EIdClosedSocket "Disconnected." without a socket.
     int Receive(void* buf, int len) override;
     int Send(const void* buf, int len) override;
+    // Shuts the socket down both ways, which ends a blocked connect, read, wait or write.
+    void Interrupt() override;
+    void ResetInterrupt() override { m_interrupted = false; }
 
     // Connect in a worker thread, waiting in 125 ms steps; throws EIdConnectTimeout when the
     // time is up (the socket is closed then) or EIdConnectException with the failure.
@@ -105,4 +113,8 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   private:
     std::unique_ptr<TIdSocketHandle> m_socketHandle;
     bool m_useNagle = true;
+    // Held while the socket is made or released, so Interrupt never shuts down a socket
+    // number that has been closed and given to someone else.
+    std::mutex m_socketLock;
+    std::atomic<bool> m_interrupted{false};
 };

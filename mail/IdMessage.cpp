@@ -4,10 +4,13 @@
 #include "BuildInfo.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
 #include <ctime>
+#include <random>
+#include <unistd.h>
 
 const char* const IdLibraryText = "VELDRANO Mail " VELDRANO_VERSION;
 const char* const IdMultipartBoundary = "=_VELDRANO_Part_0001";
@@ -191,6 +194,7 @@ void TIdMessage::ResetHeaders() {
     m_priority = mpNormal;
     m_messageHeaders.Clear();
     m_extraHeaders.Clear();
+    m_msgId.clear();
 }
 
 void TIdMessage::ResetMessage() {
@@ -258,11 +262,14 @@ TIdHeaderList TIdMessage::BuildHeaderLines() {
     const bool mime = m_encoding == meMIME;
     const std::string contentType = mime ? ContentTypeToWrite() : std::string();
 
-    THeaderEncoding encoding = ChooseHeaderEncoding();
+    THeaderEncoding encoding = ChooseHeaderEncoding(m_locale);
     if (OnInitializeISO)
         OnInitializeISO(encoding.Transfer, encoding.Letter, encoding.Charset);
+    if (m_msgId.empty())
+        m_msgId = NewMsgId();
 
     TIdHeaderList headers;
+    headers.CodePage = m_locale.codePage;
     for (const std::string& line : m_messageHeaders)
         headers.Add(line);
     headers.PutHeader("From", FormatAddressForHeader(m_from, encoding));
@@ -283,11 +290,54 @@ TIdHeaderList TIdMessage::BuildHeaderLines() {
                       FormatAddressForHeader(m_receiptRecipient, encoding));
     headers.PutHeader("References", m_references);
     headers.PutHeader("Date", InternetDateText(UseNowForDate() ? LocalDateTimeNow() : m_date));
+    // Large providers refuse mail without one (RFC 5322 3.6.4 says it should be there).
+    headers.PutHeader("Message-ID", m_msgId);
     headers.PutHeader("X-Priority", std::to_string(static_cast<int>(m_priority) + 1));
     headers.PutHeader("X-Library", IdLibraryText);
+    // RFC 2045: without these a reader takes the body for US-ASCII and garbles every byte
+    // above 0x7F.
+    if (const auto body = AutomaticBodyEncoding()) {
+        headers.PutHeader("MIME-Version", "1.0");
+        headers.PutHeader("Content-Type", body->ContentType());
+        headers.PutHeader("Content-Transfer-Encoding", body->TransferEncoding());
+    }
     for (const std::string& line : m_extraHeaders)
         headers.Add(line);
     return headers;
+}
+
+std::optional<TIdBodyEncoding> TIdMessage::AutomaticBodyEncoding() const {
+    if (m_encoding != meMIME || m_partList->Count() > 0 || !m_contentType.empty() ||
+        !m_charSet.empty() || !m_contentTransferEncoding.empty())
+        return std::nullopt;
+    return ChooseBodyEncoding(m_body, m_locale);
+}
+
+std::string TIdMessage::NewMsgId() const {
+    // Time, process and a per-process count make it unique here; the random part keeps two
+    // machines (or a clock set back) from meeting.
+    static std::atomic<unsigned> counter{0};
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    char unique[96];
+    std::snprintf(unique, sizeof unique, "%llx.%lx.%x.%llx",
+                  static_cast<unsigned long long>(
+                      std::chrono::duration_cast<std::chrono::microseconds>(now).count()),
+                  static_cast<long>(::getpid()), counter++,
+                  static_cast<unsigned long long>(random()));
+    std::string domain;
+    if (const auto at = m_from.Address.rfind('@'); at != std::string::npos)
+        domain = m_from.Address.substr(at + 1);
+    const bool plainDomain = std::all_of(domain.begin(), domain.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '.';
+    });
+    if (domain.empty() || !plainDomain) {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        domain = *host ? host : "localhost";
+    }
+    return "<" + std::string(unique) + "@" + domain + ">";
 }
 
 std::size_t FindLineBreak(std::string_view text, std::size_t pos) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "mail/IdBodyText.h"
 #include "mail/IdCoderHeader.h"
 #include "mail/IdCoderMIME.h"
 #include "mail/IdEMailAddress.h"
@@ -9,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -138,10 +140,26 @@ class TIdMessage {
     // Back to the defaults: header fields first, then the parts and the body.
     void ResetMessage();
 
-    // A new header block (From, Subject, To, ... Date, X-Priority, X-Library, then the
-    // extra headers). Throws EIdMessageException for UU encoding with text or related
-    // parts, EIdFailedToRetreiveTimeZoneInfo.
+    // A new header block (From, Subject, To, ... Date, Message-ID, X-Priority, X-Library,
+    // the body's MIME headers when it labels its body itself, then the extra headers).
+    // Throws EIdMessageException for UU encoding with text or related parts,
+    // EIdFailedToRetreiveTimeZoneInfo.
     TIdHeaderList BuildHeaderLines();
+
+    // The locale whose code page the texts are in and whose language picks the header
+    // charset; the Western one unless set.
+    const veldrano::SystemLocale& Locale() const { return m_locale; }
+    void SetLocale(const veldrano::SystemLocale& locale) { m_locale = locale; }
+
+    // The body's charset and transfer encoding when the message labels its body itself: a
+    // MIME message without parts whose caller set no content type, charset or transfer
+    // encoding. Nothing otherwise: the body then goes out as it is.
+    std::optional<TIdBodyEncoding> AutomaticBodyEncoding() const;
+
+    // "<unique@domain>": made at the first header block, kept for later ones (so a message
+    // sent again keeps its identity), forgotten by ResetMessage.
+    const std::string& MsgId() const { return m_msgId; }
+    void SetMsgId(const std::string& id) { m_msgId = id; }
 
     TIdEMailAddressItem& From() { return m_from; }
     const TIdEMailAddressItem& From() const { return m_from; }
@@ -199,6 +217,7 @@ class TIdMessage {
     TIdInitializeIsoEvent OnInitializeISO;
 
   private:
+    std::string NewMsgId() const;
     void ResetHeaders();
     std::string ContentTypeToWrite() const;
 
@@ -227,6 +246,8 @@ class TIdMessage {
     std::unique_ptr<TIdMessageParts> m_partList;
     bool m_noEncode = false;
     bool m_noDecode = false;
+    veldrano::SystemLocale m_locale;
+    std::string m_msgId;
 };
 
 // The boundary of the multipart layout of a message with parts.

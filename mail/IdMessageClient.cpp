@@ -58,16 +58,28 @@ void TIdMessageClient::TransmitHeaderBlock(TIdMessage& message) {
 }
 
 void TIdMessageClient::TransmitBody(TIdMessage& message) {
-    const TTransfer transfer = ChooseHeaderEncoding().Transfer;
+    const TTransfer transfer = ChooseHeaderEncoding(message.Locale()).Transfer;
     WorkScope work(*this, wmWrite);
     ReportStatus(hsStatusText, {"Encoding text"});
     auto* convert = transfer == TTransfer::iso2022jp ? &ConvertToIso2022Jp : nullptr;
-    if (message.PartList().Count() > 0)
+    const std::optional<TIdBodyEncoding> encoding = message.AutomaticBodyEncoding();
+    if (message.PartList().Count() > 0) {
         WriteParts(message, convert);
-    else if (convert)
+    } else if (encoding && (encoding->QuotedPrintable || convert)) {
+        std::vector<std::string> lines;
+        for (const std::string& line : message.Body()) {
+            if (FindLineBreak(line) == std::string::npos)
+                AppendBodyLine(line, *encoding, message.Locale(), lines);
+            else
+                for (const std::string& piece : SplitTextLines(line))
+                    AppendBodyLine(piece, *encoding, message.Locale(), lines);
+        }
+        WriteStuffedLines(lines);
+    } else if (convert) {
         WriteStuffedLines(message.Body(), convert);
-    else
+    } else {
         WriteBodyLines(message);
+    }
 }
 
 void TIdMessageClient::WriteBodyLines(TIdMessage& message) {
@@ -133,10 +145,11 @@ void TIdMessageClient::WriteParts(TIdMessage& message, std::string (*convert)(st
             headers.PutHeader("Content-Type", part.ContentType.empty() ? "application/octet-stream"
                                                                        : part.ContentType);
             headers.PutHeader("Content-Transfer-Encoding", "base64");
-            headers.PutHeader("Content-Disposition", "attachment; filename=\"" +
-                                                         EncodeHeaderWords(file->FileName, "\"\\",
-                                                                           ChooseHeaderEncoding()) +
-                                                         "\"");
+            headers.PutHeader("Content-Disposition",
+                              "attachment; filename=\"" +
+                                  EncodeHeaderWords(file->FileName, "\"\\",
+                                                    ChooseHeaderEncoding(message.Locale())) +
+                                  "\"");
             for (const std::string& line : part.ExtraHeaders)
                 headers.Add(line);
             lines.insert(lines.end(), {"", boundary});

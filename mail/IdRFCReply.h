@@ -33,6 +33,12 @@ class TIdRFCReply {
     void ParseReply(const std::string* lines, std::size_t count);
     // The lines, each followed by CR LF.
     std::string JoinedText() const;
+    // The same for the user's eyes: control bytes and bytes that are not well-formed UTF-8
+    // become "?", and the text stops after about MaxShownBytes.
+    std::string PrintableText() const;
+
+    // A message box shows no more than this usefully.
+    static constexpr std::size_t MaxShownBytes = 4096;
 
   private:
     int m_numericCode = 0;

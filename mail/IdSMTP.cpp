@@ -3,6 +3,7 @@
 
 #include "mail/IdCoderMIME.h"
 
+#include <algorithm>
 #include <strings.h>
 
 namespace {
@@ -54,33 +55,89 @@ std::string TIdSMTP::GreetingName() {
     return local.empty() ? "localhost" : local;
 }
 
+TIdIOHandlerTls* TIdSMTP::TlsHandler() const {
+    return dynamic_cast<TIdIOHandlerTls*>(IOHandler());
+}
+
+bool TIdSMTP::TlsActive() const {
+    const TIdIOHandlerTls* tls = TlsHandler();
+    return tls && tls->TlsActive();
+}
+
+void TIdSMTP::UseServer(const TIdSmtpServer& server) {
+    SetHost(server.Host);
+    SetPort(server.Port);
+    SetSecurity(server.Security);
+    SetUsername(server.Username);
+    SetPassword(server.Password);
+    SetAuthenticationType(server.Username.empty() ? atNone : atPlainOrLogin);
+    SetConnectTimeout(ConnectTimeoutMs);
+    SetReadTimeout(ReplyTimeoutMs);
+}
+
 void TIdSMTP::ConnectToHost(int timeout) {
     if (!IOHandler()) {
+        // TLS is a layer of this transport that stays off until a session asks for it.
+        auto* handler = new TIdIOHandlerTls();
+        handler->OnStatus = OnStatus;
         // Commands wait for their replies, so Nagle's algorithm only adds delay: the "." after
         // the message data would wait for the peer's delayed acknowledgement of the data.
-        auto* handler = new TIdIOHandlerSocket();
-        handler->OnStatus = OnStatus;
         handler->SetUseNagle(false);
         SetIOHandler(handler, true);
     }
-    TIdMessageClient::ConnectToHost(timeout);
+    if (TIdIOHandlerTls* tls = TlsHandler()) {
+        tls->SetImplicitTls(m_security == seImplicitTls);
+        tls->SetRecordTimeout(ReadTimeout());
+    } else if (m_security != seNone) {
+        throw EIdTlsError("No se puede usar TLS con este tipo de conexión.");
+    }
+    TIdMessageClient::ConnectToHost(timeout == -1 ? m_connectTimeout : timeout);
     try {
         ReadReply({220});
-        m_offeredMechanisms.clear();
-        const std::string name = GreetingName();
-        if (m_useEhlo && SendCommand("EHLO " + name, TIdReplyCodes{}) == 250) {
-            CollectMechanisms();
-            return;
+        const bool extended = Greet();
+        if (m_security == seStartTlsWhenOffered || m_security == seStartTlsRequired) {
+            if (extended && EhloOffers("STARTTLS"))
+                StartTls();
+            else if (m_security == seStartTlsRequired)
+                throw EIdTlsNotOffered();
         }
-        SendCommand("HELO " + name, TIdReplyCodes{250});
+        if (m_authenticationType == atPlainOrLogin && ServerOffersLogin(m_authenticationType))
+            PerformLogin();
     } catch (...) {
         // The caller needs the first error, not one from saying goodbye.
         try {
             CloseConnection();
         } catch (...) {
         }
+        CheckInterrupted(); // an interrupted handshake fails like a broken one
         throw;
     }
+}
+
+bool TIdSMTP::Greet() {
+    m_offeredMechanisms.clear();
+    m_extensions.clear();
+    const std::string name = GreetingName();
+    if (m_useEhlo && SendCommand("EHLO " + name, TIdReplyCodes{}) == 250) {
+        CollectMechanisms();
+        const auto& lines = LastReply().Text();
+        for (std::size_t i = 1; i < lines.size(); ++i) // the first line names the server
+            m_extensions.push_back(UpperAscii(lines[i].substr(0, lines[i].find(' '))));
+        return true;
+    }
+    SendCommand("HELO " + name, TIdReplyCodes{250});
+    return false;
+}
+
+bool TIdSMTP::EhloOffers(const std::string& keyword) const {
+    return std::find(m_extensions.begin(), m_extensions.end(), keyword) != m_extensions.end();
+}
+
+void TIdSMTP::StartTls() {
+    SendCommand("STARTTLS", std::int16_t{220});
+    TlsHandler()->StartTls(Host());
+    // RFC 3207 4.2: what the server said before TLS is forgotten; it says it again.
+    Greet();
 }
 
 void TIdSMTP::CollectMechanisms() {
@@ -119,15 +176,36 @@ void TIdSMTP::CloseConnection() {
 }
 
 bool TIdSMTP::ServerOffersLogin(TAuthenticationType type) const {
+    if (type == atPlainOrLogin)
+        return SameTextIn(m_offeredMechanisms, "PLAIN") || SameTextIn(m_offeredMechanisms, "LOGIN");
     return type == atLogin && SameTextIn(m_offeredMechanisms, "LOGIN");
 }
 
 bool TIdSMTP::PerformLogin() {
     bool exchanged = false;
-    if (m_authenticationType == atLogin) {
-        SendCommand("AUTH LOGIN", std::int16_t{334});
-        SendCommand(TIdEncoderMIME::EncodeToText(m_username), std::int16_t{334});
-        SendCommand(TIdEncoderMIME::EncodeToText(m_password), std::int16_t{235});
+    if (m_authenticationType != atNone) {
+        // Where the bytes really go, whatever name led there.
+        auto* socket = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
+        const bool loopback = socket && socket->SocketHandle() &&
+                              IsLoopbackAddress(socket->SocketHandle()->RemoteIP());
+        if (!TlsActive() && !loopback)
+            throw EIdLoginNeedsTls();
+        try {
+            if (m_authenticationType == atPlainOrLogin &&
+                SameTextIn(m_offeredMechanisms, "PLAIN")) {
+                // RFC 4616: no authorization identity, then the user and the password.
+                SendCommand("AUTH PLAIN " +
+                                TIdEncoderMIME::EncodeToText(std::string(1, '\0') + m_username +
+                                                             '\0' + m_password),
+                            std::int16_t{235});
+            } else {
+                SendCommand("AUTH LOGIN", std::int16_t{334});
+                SendCommand(TIdEncoderMIME::EncodeToText(m_username), std::int16_t{334});
+                SendCommand(TIdEncoderMIME::EncodeToText(m_password), std::int16_t{235});
+            }
+        } catch (const EIdProtocolReplyError& e) {
+            throw EIdLoginRefused(e.ReplyErrorCode(), e.what());
+        }
         exchanged = true;
     }
     m_loggedIn = true;
@@ -146,6 +224,14 @@ void TIdSMTP::SendMail(TIdMessage& message) {
     SendCommand("DATA", std::int16_t{354});
     message.ExtraHeaders().PutHeader("X-Mailer", m_mailAgent);
     TransmitMessage(message);
+    const int readTimeout = ReadTimeout();
+    struct Restore {
+        TIdSMTP& smtp;
+        int timeout;
+        ~Restore() { smtp.SetReadTimeout(timeout); }
+    } restore{*this, readTimeout};
+    if (readTimeout != 0 && readTimeout < DataEndTimeoutMs)
+        SetReadTimeout(DataEndTimeoutMs);
     SendCommand(".", std::int16_t{250});
 }
 
@@ -161,17 +247,23 @@ std::string TIdSMTP::VerifyUser(const std::string& name) {
 
 void TIdSMTP::SendOneMessage(const std::string& host, const std::string& subject,
                              const std::string& to, const std::string& from,
-                             const std::string& text, int port) {
-    // Declared in this order so the message goes first, then the client and its socket,
-    // on every way out.
+                             const std::string& text, int port,
+                             const veldrano::SystemLocale& locale) {
     TIdSMTP smtp;
+    smtp.SetHost(host);
+    smtp.SetPort(port);
+    SendOneMessage(smtp, subject, to, from, text, locale);
+}
+
+void TIdSMTP::SendOneMessage(TIdSMTP& smtp, const std::string& subject, const std::string& to,
+                             const std::string& from, const std::string& text,
+                             const veldrano::SystemLocale& locale) {
     TIdMessage message;
+    message.SetLocale(locale);
     message.SetSubject(subject);
     ParseAddressList(message.Recipients(), to);
     message.From().SetText(from);
     message.Body() = SplitTextLines(text);
-    smtp.SetHost(host);
-    smtp.SetPort(port);
 
     smtp.ConnectToHost(-1);
     try {
@@ -182,6 +274,7 @@ void TIdSMTP::SendOneMessage(const std::string& host, const std::string& subject
         } catch (...) {
             // The first error is the one the user needs to see.
         }
+        smtp.CheckInterrupted();
         throw;
     }
     try {
@@ -190,4 +283,48 @@ void TIdSMTP::SendOneMessage(const std::string& host, const std::string& subject
         // The server took the message with its 250 to "."; a lost QUIT must not make the
         // user send it again.
     }
+}
+
+// --- The server field -----------------------------------------------------------------------
+
+TIdSmtpServer ParseServerText(const std::string& text, int plainPort, int implicitTlsPort) {
+    const std::string trimmed = IdTrimControls(text);
+    auto invalid = [&](const char* why) {
+        return EIdServerTextError("El servidor \"" + trimmed + "\" no es válido: " + why + ".");
+    };
+    TIdSmtpServer server;
+    std::string portText;
+    if (trimmed.starts_with("[")) {
+        const auto close = trimmed.find(']');
+        if (close == std::string::npos)
+            throw invalid("falta el corchete de cierre");
+        server.Host = trimmed.substr(1, close - 1);
+        const std::string rest = trimmed.substr(close + 1);
+        if (!rest.empty() && !rest.starts_with(":"))
+            throw invalid("tras la dirección entre corchetes solo puede ir :puerto");
+        portText = rest.empty() ? "" : rest.substr(1);
+        if (rest == ":")
+            throw invalid("falta el puerto");
+    } else if (const auto colon = trimmed.find(':');
+               colon != std::string::npos && trimmed.find(':', colon + 1) == std::string::npos) {
+        server.Host = trimmed.substr(0, colon);
+        portText = trimmed.substr(colon + 1);
+        if (portText.empty())
+            throw invalid("falta el puerto");
+    } else {
+        server.Host = trimmed; // a bare IPv6 address has more than one colon and no port
+    }
+    if (server.Host.empty())
+        throw invalid("falta el nombre del servidor");
+    server.Port = plainPort;
+    if (!portText.empty()) {
+        if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(portText) < 1 || std::stoi(portText) > 65535)
+            throw invalid("el puerto debe ser un número de 1 a 65535");
+        server.Port = std::stoi(portText);
+    }
+    server.Security = server.Port == plainPort         ? seStartTlsWhenOffered
+                      : server.Port == implicitTlsPort ? seImplicitTls
+                                                       : seStartTlsRequired;
+    return server;
 }

@@ -1,10 +1,67 @@
 #pragma once
+#include "mail/IdIOHandlerTls.h"
 #include "mail/IdMessageClient.h"
 
 #include <string>
 #include <vector>
 
-enum TAuthenticationType { atNone, atLogin };
+// atPlainOrLogin: AUTH PLAIN when offered, otherwise AUTH LOGIN, as part of opening the
+// session (so a refused login shows at once).
+enum TAuthenticationType { atNone, atLogin, atPlainOrLogin };
+
+// How a session protects itself with TLS.
+enum TIdSecurity {
+    seNone,                // plain SMTP throughout
+    seStartTlsWhenOffered, // STARTTLS (RFC 3207) when the EHLO reply offers it
+    seStartTlsRequired,    // STARTTLS, or the session ends before anything but EHLO is sent
+    seImplicitTls          // TLS from the first byte (RFC 8314)
+};
+
+// The server offers no STARTTLS where it is required: nothing was sent but EHLO.
+class EIdTlsNotOffered : public EIdTlsError {
+  public:
+    EIdTlsNotOffered()
+        : EIdTlsError("El servidor no ofrece conexión segura (STARTTLS) en ese puerto; no se ha "
+                      "enviado nada.") {}
+};
+
+// A login would send the password over a connection without TLS to another machine.
+class EIdLoginNeedsTls : public EIdTlsError {
+  public:
+    EIdLoginNeedsTls()
+        : EIdTlsError("El servidor no ofrece conexión segura (TLS): la contraseña no se envía "
+                      "sin cifrar.") {}
+};
+
+// The server refused the user name or password; the message ends with the server's text.
+class EIdLoginRefused : public EIdProtocolReplyError {
+  public:
+    EIdLoginRefused(int code, const std::string& serverText)
+        : EIdProtocolReplyError(code, "El servidor no ha aceptado el usuario o la contraseña:\r\n" +
+                                          serverText) {}
+};
+
+// The server field cannot be read as host, host:port or [IPv6]:port.
+class EIdServerTextError : public EIdException {
+  public:
+    using EIdException::EIdException;
+};
+
+// Where a submission session goes and how, as the send-mail dialog's fields say.
+struct TIdSmtpServer {
+    std::string Host;
+    int Port = 25;
+    TIdSecurity Security = seStartTlsWhenOffered;
+    std::string Username; // empty: no login
+    std::string Password;
+};
+
+// Reads "host", "host:port" or "[IPv6]:port". No port, or plainPort, is the plain SMTP port:
+// STARTTLS when offered. implicitTlsPort means TLS from the first byte; any other port
+// requires STARTTLS. Throws EIdServerTextError for an empty host or a port that is not a
+// number from 1 to 65535.
+TIdSmtpServer ParseServerText(const std::string& text, int plainPort = 25,
+                              int implicitTlsPort = 465);
 
 // The SMTP client: opens a session (greeting, EHLO or HELO, optional AUTH LOGIN), sends
 // messages over it and closes it with QUIT.
@@ -12,6 +69,12 @@ class TIdSMTP : public TIdMessageClient {
   public:
     // RFC 5321: the well-known SMTP port.
     static constexpr int DefaultPort = 25;
+    // An interactive client gives up on a connect after this long; the user may cancel sooner.
+    static constexpr int ConnectTimeoutMs = 60 * 1000;
+    // RFC 5321 4.5.3.2: the shortest wait for the greeting and the replies to MAIL and RCPT.
+    static constexpr int ReplyTimeoutMs = 5 * 60 * 1000;
+    // RFC 5321 4.5.3.2.6: the server may take ten minutes over the final ".".
+    static constexpr int DataEndTimeoutMs = 10 * 60 * 1000;
 
     TIdSMTP();
     ~TIdSMTP() override = default;
@@ -36,19 +99,35 @@ class TIdSMTP : public TIdMessageClient {
     void SetPassword(const std::string& password) { m_password = password; }
     const std::vector<std::string>& OfferedMechanisms() const { return m_offeredMechanisms; }
     bool LoggedIn() const { return m_loggedIn; }
+    TIdSecurity Security() const { return m_security; }
+    void SetSecurity(TIdSecurity security) { m_security = security; }
+    // The time limit of a connect made with the default time-out (-1 = the system's own).
+    int ConnectTimeout() const { return m_connectTimeout; }
+    void SetConnectTimeout(int ms) { m_connectTimeout = ms; }
+    // True once TLS protects the session.
+    bool TlsActive() const;
 
-    // Connects, reads the 220 greeting and greets with EHLO (HELO when refused or when
-    // UseEhlo is off). On any failure after the TCP connect the session is closed (QUIT)
-    // and the first error is thrown: EIdProtocolReplyError with the server's text, or the
-    // connection's errors.
+    // Takes host, port, security and login from server (atPlainOrLogin with a user name,
+    // atNone without), and the time limits of an interactive client.
+    void UseServer(const TIdSmtpServer& server);
+
+    // Connects (with TLS at once for seImplicitTls), reads the 220 greeting and greets with
+    // EHLO (HELO when refused or when UseEhlo is off); then STARTTLS and EHLO again as
+    // Security says, and for atPlainOrLogin the login. On any failure after the TCP connect
+    // the session is closed (QUIT) and the first error is thrown: EIdProtocolReplyError with
+    // the server's text, EIdTlsError, EIdTlsNotOffered, EIdLoginNeedsTls, EIdLoginRefused,
+    // or the connection's errors.
     void ConnectToHost(int timeout = -1) override;
     // Sends QUIT when connected (its reply is not read), closes the connection and resets
     // LoggedIn, also when writing QUIT throws (the error then continues).
     void CloseConnection() override;
 
-    // For atLogin: whether the EHLO reply offered LOGIN.
+    // For atLogin: whether the EHLO reply offered LOGIN; for atPlainOrLogin, PLAIN or LOGIN.
     virtual bool ServerOffersLogin(TAuthenticationType type) const;
-    // The AUTH LOGIN exchange (334, 334, 235); true when it took place. Sets LoggedIn.
+    // The AUTH exchange: LOGIN (334, 334, 235), or for atPlainOrLogin PLAIN with the
+    // credentials at once (235) when offered; true when it took place. Sets LoggedIn.
+    // Throws EIdLoginNeedsTls, before anything is sent, when the session has no TLS and the
+    // server is not on this machine; EIdLoginRefused when the server refuses.
     virtual bool PerformLogin();
     // RSET, login once per session, MAIL FROM, RCPT TO for To, Cc and Bcc, DATA, the
     // message and ".". Throws EIdProtocolReplyError at the first refused step,
@@ -59,13 +138,20 @@ class TIdSMTP : public TIdMessageClient {
     // VRFY name; 250 or 251; the first line of the reply.
     virtual std::string VerifyUser(const std::string& name);
 
-    // One message in a session of its own, to host:port. The sender and recipient texts
-    // are parsed first (EIdEmailParseError before any connection); the body is split at
-    // every line end. Both objects and the socket are freed on every path; a failure
-    // reaches the caller after the session was closed with QUIT.
+    // One message in a session of its own, to host:port, its texts in the code page of
+    // locale. The sender and recipient texts are parsed first (EIdEmailParseError before
+    // any connection); the body is split at every line end. Both objects and the socket are
+    // freed on every path; a failure reaches the caller after the session was closed with
+    // QUIT.
     static void SendOneMessage(const std::string& host, const std::string& subject,
                                const std::string& to, const std::string& from,
-                               const std::string& text, int port = DefaultPort);
+                               const std::string& text, int port = DefaultPort,
+                               const veldrano::SystemLocale& locale = {});
+    // The same through smtp, a client not yet connected whose server, login and time limits
+    // the caller has set (and which another thread may Interrupt).
+    static void SendOneMessage(TIdSMTP& smtp, const std::string& subject, const std::string& to,
+                               const std::string& from, const std::string& text,
+                               const veldrano::SystemLocale& locale);
 
   protected:
     // Fills OfferedMechanisms from the "AUTH" lines of the EHLO reply in LastReply.
@@ -73,6 +159,11 @@ class TIdSMTP : public TIdMessageClient {
 
   private:
     std::string GreetingName();
+    // EHLO (or HELO); true when the EHLO reply was 250.
+    bool Greet();
+    bool EhloOffers(const std::string& keyword) const;
+    void StartTls();
+    TIdIOHandlerTls* TlsHandler() const;
 
     TAuthenticationType m_authenticationType = atNone;
     bool m_useEhlo = true;
@@ -81,5 +172,8 @@ class TIdSMTP : public TIdMessageClient {
     std::string m_username;
     std::string m_password;
     std::vector<std::string> m_offeredMechanisms;
+    std::vector<std::string> m_extensions; // first words of the EHLO reply lines, upper case
     bool m_loggedIn = false;
+    TIdSecurity m_security = seNone;
+    int m_connectTimeout = -1;
 };

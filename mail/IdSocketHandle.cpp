@@ -7,13 +7,6 @@ TIdStack& Stack() {
     return TIdComponent::Stack();
 }
 
-TIdSockAddr MakeAddr(const std::string& ip, int port) {
-    TIdSockAddr addr;
-    addr.Addr = ip.empty() ? TIdInAddr{0, 0, 0, 0} : TIdStack::ParseDottedQuad(ip);
-    addr.Port = static_cast<std::uint16_t>(port);
-    return addr;
-}
-
 } // namespace
 
 TIdSocketHandle::~TIdSocketHandle() {
@@ -26,7 +19,7 @@ void TIdSocketHandle::OpenSocket(int type, int protocol) {
     ReleaseSocket();
     if (m_hasSocket)
         ResetHandle(true);
-    m_socket = Stack().NewSocket(type, protocol);
+    m_socket = Stack().NewSocket(type, protocol, m_family);
     m_hasSocket = true;
 }
 
@@ -56,12 +49,12 @@ void TIdSocketHandle::BindLocal() {
 }
 
 bool TIdSocketHandle::TryBindLocal() {
-    const int rc = Stack().WSBind(m_socket, MakeAddr(m_ip, m_port));
+    const int rc = Stack().WSBind(m_socket, TIdStack::MakeSockAddr(m_ip, m_port, m_family));
     if (Stack().CheckSocketResult(rc, {IdErr::AddressInUse}))
         return false;
     TIdSockAddr local;
     Stack().CheckSocketResult(Stack().WSGetSockName(m_socket, local));
-    m_ip = TIdStack::FormatDottedQuad(local.Addr);
+    m_ip = TIdStack::FormatAddress(local);
     m_port = local.Port;
     return true;
 }
@@ -72,15 +65,16 @@ void TIdSocketHandle::SetPeerAddress(const std::string& ip, int port) {
 }
 
 int TIdSocketHandle::ConnectPeer(int /*family*/) {
-    const int rc = Stack().WSConnect(m_socket, MakeAddr(m_remoteIP, m_remotePort));
+    const int rc =
+        Stack().WSConnect(m_socket, TIdStack::MakeSockAddr(m_remoteIP, m_remotePort, m_family));
     if (rc != Id_SOCKET_ERROR) {
         TIdSockAddr local;
         Stack().CheckSocketResult(Stack().WSGetSockName(m_socket, local));
-        m_ip = TIdStack::FormatDottedQuad(local.Addr);
+        m_ip = TIdStack::FormatAddress(local);
         m_port = local.Port;
         TIdSockAddr peer;
         Stack().CheckSocketResult(Stack().WSGetPeerName(m_socket, peer));
-        m_remoteIP = TIdStack::FormatDottedQuad(peer.Addr);
+        m_remoteIP = TIdStack::FormatAddress(peer);
         m_remotePort = peer.Port;
     }
     return rc;

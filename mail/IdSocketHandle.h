@@ -48,6 +48,9 @@ class TIdSocketHandle {
     void SetClientPortMin(int port) { m_clientPortMin = port; }
     int ClientPortMax() const { return m_clientPortMax; }
     void SetClientPortMax(int port) { m_clientPortMax = port; }
+    // The address family of the next socket: Id_PF_INET, or Id_PF_INET6.
+    int Family() const { return m_family; }
+    void SetFamily(int family) { m_family = family; }
 
   private:
     TIdStackSocketHandle m_socket = Id_INVALID_SOCKET;
@@ -58,4 +61,5 @@ class TIdSocketHandle {
     int m_remotePort = 0;
     int m_clientPortMin = 0;
     int m_clientPortMax = 0;
+    int m_family = Id_PF_INET;
 };

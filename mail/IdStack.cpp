@@ -1,5 +1,8 @@
 #include "mail/IdStack.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
@@ -111,7 +114,7 @@ bool TIdStack::IsLocalHostAlias(const std::string& host) {
 std::string TIdStack::ResolveHostName(const std::string& host) {
     if (IsLocalHostAlias(host))
         return "127.0.0.1";
-    if (IsDottedQuad(host))
+    if (IsDottedQuad(host) || IsIPv6Address(host))
         return host;
     std::string address = WSGetHostByName(host);
     if (address.empty())
@@ -148,8 +151,32 @@ std::string TIdStack::FormatDottedQuad(const TIdInAddr& addr) {
            "." + std::to_string(addr[3]);
 }
 
-TIdStackSocketHandle TIdStack::NewSocket(int type, int protocol) {
-    const TIdStackSocketHandle s = WSSocket(Id_PF_INET, type, protocol);
+bool TIdStack::IsIPv6Address(const std::string& text) {
+    in6_addr address{};
+    return inet_pton(AF_INET6, text.c_str(), &address) == 1;
+}
+
+TIdSockAddr TIdStack::MakeSockAddr(const std::string& ip, int port, int family) {
+    TIdSockAddr addr;
+    addr.Port = static_cast<std::uint16_t>(port);
+    addr.IPv6 = family == Id_PF_INET6 || IsIPv6Address(ip);
+    if (!addr.IPv6)
+        addr.Addr = ip.empty() ? TIdInAddr{0, 0, 0, 0} : ParseDottedQuad(ip);
+    else if (!ip.empty() && inet_pton(AF_INET6, ip.c_str(), addr.Addr6.data()) != 1)
+        throw std::invalid_argument("'" + ip + "' is not an IPv6 address");
+    return addr;
+}
+
+std::string TIdStack::FormatAddress(const TIdSockAddr& addr) {
+    if (!addr.IPv6)
+        return FormatDottedQuad(addr.Addr);
+    char text[INET6_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET6, addr.Addr6.data(), text, sizeof text);
+    return text;
+}
+
+TIdStackSocketHandle TIdStack::NewSocket(int type, int protocol, int family) {
+    const TIdStackSocketHandle s = WSSocket(family, type, protocol);
     if (s == Id_INVALID_SOCKET)
         throw EIdInvalidSocket();
     return s;

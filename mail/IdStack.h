@@ -16,10 +16,12 @@ using TIdStackSocketHandle = int;
 constexpr TIdStackSocketHandle Id_INVALID_SOCKET = -1;
 constexpr int Id_SOCKET_ERROR = -1;
 constexpr int Id_PF_INET = 2;     // internet family
+constexpr int Id_PF_INET6 = 23;   // IPv6 family (its Windows Sockets number)
 constexpr int Id_SOCK_STREAM = 1; // stream socket
 constexpr int Id_IPPROTO_TCP = 6; // option level of TCP_NODELAY
 constexpr int Id_TCP_NODELAY = 1;
 constexpr int Id_SD_Send = 1; // shutdown of the sending side
+constexpr int Id_SD_Both = 2; // shutdown of both sides
 constexpr int Id_TIMEOUT_INFINITE = -2;
 // A wait set is bounded like the platform it was first written for.
 constexpr std::size_t Id_MaxWaitSetSize = 64;
@@ -127,10 +129,16 @@ class EIdCanNotBindPortInRange : public EIdSocketHandleError {
 
 // --- The stack ----------------------------------------------------------------------------
 
-// The IPv4 endpoint the thin calls take and give: address bytes and a host-order port.
+// An IPv6 address, sixteen bytes in network order.
+using TIdIn6Addr = std::array<std::uint8_t, 16>;
+
+// The endpoint the thin calls take and give: address bytes and a host-order port; IPv4
+// unless IPv6 is set.
 struct TIdSockAddr {
     TIdInAddr Addr{};
     std::uint16_t Port = 0;
+    bool IPv6 = false;
+    TIdIn6Addr Addr6{};
 };
 
 // Abstract socket stack. The thin Ws* calls return the raw result (-1 on failure) and leave
@@ -173,20 +181,28 @@ class TIdStack {
     // "Socket Error # n" CR LF and the table text (empty for a number not in the table).
     virtual std::string SocketErrorText(int error) const;
 
-    // LOCALHOST in any case -> 127.0.0.1; a dotted quad unchanged; otherwise a lookup.
+    // LOCALHOST in any case -> 127.0.0.1; a dotted quad or IPv6 address unchanged; otherwise
+    // a lookup.
     // Throws EIdSocketError (11001 for an unknown host).
     std::string ResolveHostName(const std::string& host);
 
     // "localhost" in any letter case.
     static bool IsLocalHostAlias(const std::string& host);
+    // An IPv6 address in text form ("::1", "2001:db8::25"), without brackets.
+    static bool IsIPv6Address(const std::string& text);
+    // The endpoint of an address text (dotted quad or IPv6; empty = any address of family)
+    // and a port; throws std::invalid_argument for other text.
+    static TIdSockAddr MakeSockAddr(const std::string& ip, int port, int family = Id_PF_INET);
+    // The address of an endpoint as text: a dotted quad, or IPv6 in its short form.
+    static std::string FormatAddress(const TIdSockAddr& addr);
     // Text cut at its first three dots into four parts that each read as 0..255.
     static bool IsDottedQuad(const std::string& text);
     // Same cut, each part a strict integer; throws std::invalid_argument otherwise.
     static TIdInAddr ParseDottedQuad(const std::string& text);
     static std::string FormatDottedQuad(const TIdInAddr& addr);
 
-    // Allocates a socket of the internet family; throws EIdInvalidSocket.
-    TIdStackSocketHandle NewSocket(int type, int protocol);
+    // Allocates a socket of the family (IPv4 unless told); throws EIdInvalidSocket.
+    TIdStackSocketHandle NewSocket(int type, int protocol, int family = Id_PF_INET);
 
     // False when result is not -1. Otherwise fetches the error into LastSocketError and
     // returns true when it is one of ignored, else throws EIdSocketError.

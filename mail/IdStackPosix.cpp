@@ -21,18 +21,43 @@ int Fail(int err) {
     return Id_SOCKET_ERROR;
 }
 
-sockaddr_in ToSockAddr(const TIdSockAddr& a) {
-    sockaddr_in sin{};
-    sin.sin_family = AF_INET;
-    sin.sin_port = htons(a.Port);
-    std::memcpy(&sin.sin_addr, a.Addr.data(), 4);
-    return sin;
+// A socket address of either family, as the system calls take it.
+struct SystemAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+
+SystemAddress ToSockAddr(const TIdSockAddr& a) {
+    SystemAddress out;
+    if (a.IPv6) {
+        auto* sin6 = reinterpret_cast<sockaddr_in6*>(&out.storage);
+        sin6->sin6_family = AF_INET6;
+        sin6->sin6_port = htons(a.Port);
+        std::memcpy(&sin6->sin6_addr, a.Addr6.data(), 16);
+        out.length = sizeof(sockaddr_in6);
+    } else {
+        auto* sin = reinterpret_cast<sockaddr_in*>(&out.storage);
+        sin->sin_family = AF_INET;
+        sin->sin_port = htons(a.Port);
+        std::memcpy(&sin->sin_addr, a.Addr.data(), 4);
+        out.length = sizeof(sockaddr_in);
+    }
+    return out;
 }
 
-TIdSockAddr FromSockAddr(const sockaddr_in& sin) {
+TIdSockAddr FromSockAddr(const sockaddr_storage& storage) {
     TIdSockAddr a;
-    std::memcpy(a.Addr.data(), &sin.sin_addr, 4);
-    a.Port = ntohs(sin.sin_port);
+    if (storage.ss_family == AF_INET6) {
+        const auto* sin6 = reinterpret_cast<const sockaddr_in6*>(&storage);
+        a.IPv6 = true;
+        std::memcpy(a.Addr6.data(), &sin6->sin6_addr, 16);
+        a.Port = ntohs(sin6->sin6_port);
+    } else {
+        const auto* sin = reinterpret_cast<const sockaddr_in*>(&storage);
+        std::memcpy(a.Addr.data(), &sin->sin_addr, 4);
+        a.Port = ntohs(sin->sin_port);
+    }
     return a;
 }
 
@@ -178,18 +203,19 @@ TIdStackPosix::TIdStackPosix() = default;
 
 TIdStackSocketHandle TIdStackPosix::WSSocket(int family, int type, int protocol) {
     // Close-on-exec: the socket belongs to this process only.
-    const int s = ::socket(family, type | SOCK_CLOEXEC, protocol);
+    const int s =
+        ::socket(family == Id_PF_INET6 ? AF_INET6 : family, type | SOCK_CLOEXEC, protocol);
     return s < 0 ? Fail(errno) : s;
 }
 
 int TIdStackPosix::WSBind(TIdStackSocketHandle s, const TIdSockAddr& addr) {
-    const sockaddr_in sin = ToSockAddr(addr);
-    return ::bind(s, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) < 0 ? Fail(errno) : 0;
+    const SystemAddress a = ToSockAddr(addr);
+    return ::bind(s, a.get(), a.length) < 0 ? Fail(errno) : 0;
 }
 
 int TIdStackPosix::WSConnect(TIdStackSocketHandle s, const TIdSockAddr& addr) {
-    const sockaddr_in sin = ToSockAddr(addr);
-    return ::connect(s, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) < 0 ? Fail(errno) : 0;
+    const SystemAddress a = ToSockAddr(addr);
+    return ::connect(s, a.get(), a.length) < 0 ? Fail(errno) : 0;
 }
 
 int TIdStackPosix::WSSend(TIdStackSocketHandle s, const void* buf, int len) {
@@ -266,20 +292,20 @@ int TIdStackPosix::WSSetSockOpt(TIdStackSocketHandle s, int level, int name, con
 }
 
 int TIdStackPosix::WSGetSockName(TIdStackSocketHandle s, TIdSockAddr& addr) {
-    sockaddr_in sin{};
-    socklen_t len = sizeof sin;
-    if (::getsockname(s, reinterpret_cast<sockaddr*>(&sin), &len) < 0)
+    sockaddr_storage storage{};
+    socklen_t len = sizeof storage;
+    if (::getsockname(s, reinterpret_cast<sockaddr*>(&storage), &len) < 0)
         return Fail(errno);
-    addr = FromSockAddr(sin);
+    addr = FromSockAddr(storage);
     return 0;
 }
 
 int TIdStackPosix::WSGetPeerName(TIdStackSocketHandle s, TIdSockAddr& addr) {
-    sockaddr_in sin{};
-    socklen_t len = sizeof sin;
-    if (::getpeername(s, reinterpret_cast<sockaddr*>(&sin), &len) < 0)
+    sockaddr_storage storage{};
+    socklen_t len = sizeof storage;
+    if (::getpeername(s, reinterpret_cast<sockaddr*>(&storage), &len) < 0)
         return Fail(errno);
-    addr = FromSockAddr(sin);
+    addr = FromSockAddr(storage);
     return 0;
 }
 
@@ -293,10 +319,10 @@ std::string TIdStackPosix::WSGetHostByName(const std::string& host) {
         tLastError = rc != 0 ? ResolverErrorToWinsock(rc) : IdErr::HostNotFound;
         return {};
     }
-    sockaddr_in sin{};
-    std::memcpy(&sin, result->ai_addr, sizeof sin);
+    sockaddr_storage storage{};
+    std::memcpy(&storage, result->ai_addr, sizeof(sockaddr_in));
     ::freeaddrinfo(result);
-    return FormatDottedQuad(FromSockAddr(sin).Addr);
+    return FormatAddress(FromSockAddr(storage));
 }
 
 int TIdStackPosix::WSGetLastError() {

@@ -1,6 +1,7 @@
 #include "mail/IdTCPClient.h"
 
 void TIdTCPClient::ConnectToHost(int timeout) {
+    CheckInterrupted();
     if (!IOHandler()) {
         auto* handler = new TIdIOHandlerSocket();
         handler->OnStatus = OnStatus;
@@ -17,6 +18,7 @@ void TIdTCPClient::ConnectToHost(int timeout) {
         DoOnConnected();
     } catch (...) {
         DropSocket();
+        CheckInterrupted(); // whatever the interrupted call made of it
         throw;
     }
 }

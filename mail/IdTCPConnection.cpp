@@ -25,6 +25,9 @@ TIdTCPConnection::~TIdTCPConnection() {
 }
 
 void TIdTCPConnection::SetIOHandler(TIdIOHandler* handler, bool owns) {
+    std::lock_guard<std::mutex> lock(m_handlerLock);
+    if (handler && m_interrupted)
+        handler->Interrupt();
     if (m_ioHandler && m_ioHandler != handler) {
         m_ioHandler->SetFreeNotification(nullptr);
         m_ownedHandler.reset(); // frees the old handler only when it was ours
@@ -40,6 +43,27 @@ void TIdTCPConnection::SetIOHandler(TIdIOHandler* handler, bool owns) {
         if (m_ownedHandler.get() == gone)
             (void)m_ownedHandler.release(); // it is being destroyed already
     });
+}
+
+// --- Ending an operation from another thread -----------------------------------------------
+
+void TIdTCPConnection::Interrupt() {
+    std::lock_guard<std::mutex> lock(m_handlerLock);
+    m_interrupted = true;
+    if (m_ioHandler)
+        m_ioHandler->Interrupt();
+}
+
+void TIdTCPConnection::ResetInterrupt() {
+    std::lock_guard<std::mutex> lock(m_handlerLock);
+    m_interrupted = false;
+    if (m_ioHandler)
+        m_ioHandler->ResetInterrupt();
+}
+
+void TIdTCPConnection::CheckInterrupted() const {
+    if (m_interrupted)
+        throw EIdOperationCancelled();
 }
 
 // --- Connection state -----------------------------------------------------------------------
@@ -106,6 +130,7 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfDisconnected, int timeout, boo
     int result = 0;
     int n = 0;
     do {
+        CheckInterrupted();
         if (!m_ioHandler->WaitReadable(timeout)) {
             if (raiseOnTimeout)
                 throw EIdReadTimeout();
@@ -114,6 +139,9 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfDisconnected, int timeout, boo
         // Received straight into the input buffer: no scratch copy.
         char* space = m_pendingInput.Reserve(static_cast<std::size_t>(m_recvBufferSize));
         n = m_ioHandler->Receive(space, m_recvBufferSize);
+        // The shut-down socket of an interrupt reads as a close or a failure.
+        if (n <= 0)
+            CheckInterrupted();
         m_peerClosed = n == 0;
         // A closed or aborted socket leaves buffered bytes readable; only an empty buffer
         // turns it into an error.
@@ -242,7 +270,10 @@ void TIdTCPConnection::WriteBytes(const void* buffer, std::size_t count) {
     std::size_t pos = 0;
     do {
         const int piece = static_cast<int>(std::min<std::size_t>(count - pos, INT_MAX));
+        CheckInterrupted();
         const int n = m_ioHandler->Send(bytes + pos, piece);
+        if (n <= 0)
+            CheckInterrupted();
         m_peerClosed = n == 0;
         CheckDisconnected(true, false);
         if (stack.CheckSocketResult(
@@ -272,12 +303,20 @@ std::int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& allowed) {
 }
 
 void TIdTCPConnection::ReceiveReply() {
-    std::size_t count = 0;
+    std::size_t count = 0, linesRead = 0, bytesRead = 0;
     auto readNext = [&]() -> const std::string& {
         if (count == m_replyLines.size())
             m_replyLines.emplace_back();
         std::string& line = m_replyLines[count];
-        ReadNonBlankLineTo(line, INT_MAX);
+        do {
+            ReadLineTo(line, kLF, -1, -1);
+            bytesRead += line.size() + 1;
+            if (++linesRead > MaxReplyLines || bytesRead > MaxReplyBytes) {
+                DropSocket();
+                throw EIdReplyTooLong();
+            }
+            IdTrimControlsInPlace(line);
+        } while (line.empty()); // blank lines are skipped
         ++count;
         return line;
     };
@@ -304,9 +343,9 @@ std::int16_t TIdTCPConnection::CheckReplyCode(std::int16_t code, const TIdReplyC
         return code;
     RaiseReplyError();
     // Never accept a refused code, even from an override that forgot to throw.
-    throw EIdProtocolReplyError(m_lastReply.NumericCode(), m_lastReply.JoinedText());
+    throw EIdProtocolReplyError(m_lastReply.NumericCode(), m_lastReply.PrintableText());
 }
 
 void TIdTCPConnection::RaiseReplyError() {
-    throw EIdProtocolReplyError(m_lastReply.NumericCode(), m_lastReply.JoinedText());
+    throw EIdProtocolReplyError(m_lastReply.NumericCode(), m_lastReply.PrintableText());
 }

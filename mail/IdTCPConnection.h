@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,20 @@ class EIdUnsafeLine : public EIdTCPConnectionError {
     EIdUnsafeLine() : EIdTCPConnectionError("Line not sent: it contains a CR or LF character.") {}
 };
 
+// A reply past the limits of one reply; the connection has been closed.
+class EIdReplyTooLong : public EIdTCPConnectionError {
+  public:
+    EIdReplyTooLong()
+        : EIdTCPConnectionError(
+              "El servidor ha enviado una respuesta demasiado larga; se ha cerrado la conexión.") {}
+};
+
+// The user (another thread) ended the operation through Interrupt.
+class EIdOperationCancelled : public EIdException {
+  public:
+    EIdOperationCancelled() : EIdException("Operación cancelada") {}
+};
+
 using TIdReplyCodes = std::vector<std::int16_t>;
 
 // A buffered, blocking, line-oriented connection with the command/reply exchange of text
@@ -54,6 +70,10 @@ class TIdTCPConnection : public TIdComponent {
     static constexpr int DefaultMaxLineLength = 16384;
     // Bytes asked for in one receive.
     static constexpr int DefaultRecvBufferSize = 32768;
+    // A server that never ends a reply must not make us hold it all: real replies are a few
+    // lines (a long EHLO reply is some twenty).
+    static constexpr std::size_t MaxReplyLines = 1000;
+    static constexpr std::size_t MaxReplyBytes = 1024 * 1024;
 
     TIdTCPConnection();
     ~TIdTCPConnection() override;
@@ -83,6 +103,16 @@ class TIdTCPConnection : public TIdComponent {
     const TIdRFCReply& LastReply() const { return m_lastReply; }
 
     std::function<void(TIdTCPConnection& sender)> OnDisconnected;
+
+    // --- Ending an operation from another thread ---
+    // Safe from any thread: whatever the connection waits for (connect, TLS handshake, read,
+    // write) ends at once, and it and every later operation throw EIdOperationCancelled
+    // until ResetInterrupt, which the owner calls before the next operation.
+    void Interrupt();
+    void ResetInterrupt();
+    bool Interrupted() const { return m_interrupted; }
+    // Throws EIdOperationCancelled after Interrupt.
+    void CheckInterrupted() const;
 
     // --- Connection state ---
     // Notices a peer close ("Disconnected." once); throws EIdConnClosedGracefully when
@@ -127,14 +157,17 @@ class TIdTCPConnection : public TIdComponent {
     // code -1 accepts any reply; otherwise only code.
     virtual std::int16_t SendCommand(const std::string& out, std::int16_t code = -1);
     virtual std::int16_t ReadReply(const TIdReplyCodes& allowed);
-    // Reads all lines of one reply into LastReply.
+    // Reads all lines of one reply into LastReply. Past MaxReplyLines lines or MaxReplyBytes
+    // bytes (blank lines included) closes the connection and throws EIdReplyTooLong.
     void ReceiveReply();
     // Returns code when allowed is empty or holds it, else RaiseReplyError.
     virtual std::int16_t CheckReplyCode(std::int16_t code, const TIdReplyCodes& allowed);
-    // Throws EIdProtocolReplyError with LastReply's code and text.
+    // Throws EIdProtocolReplyError with LastReply's code and printable text.
     [[noreturn]] virtual void RaiseReplyError();
-    // Throws E with LastReply's text and no code.
-    template <class E> [[noreturn]] void RaiseReplyErrorAs() { throw E(m_lastReply.JoinedText()); }
+    // Throws E with LastReply's printable text and no code.
+    template <class E> [[noreturn]] void RaiseReplyErrorAs() {
+        throw E(m_lastReply.PrintableText());
+    }
 
   protected:
     virtual void DoOnDisconnected();
@@ -147,6 +180,9 @@ class TIdTCPConnection : public TIdComponent {
     // Lines of the reply being read, kept between replies so their memory is reused.
     std::vector<std::string> m_replyLines;
 
+    // Held while the handler is replaced, so Interrupt never reaches a freed one.
+    std::mutex m_handlerLock;
+    std::atomic<bool> m_interrupted{false};
     TIdIOHandler* m_ioHandler = nullptr;
     std::unique_ptr<TIdIOHandler> m_ownedHandler;
     TIdManagedBuffer m_pendingInput;

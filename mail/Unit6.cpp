@@ -6,11 +6,15 @@
 #include "qtsupport/MailSettings.h"
 #include "qtsupport/PlatformServices.h"
 #include "qtsupport/TextCodec.h"
-#include "mail/IdBodyText.h"
+#include "text/CodePage.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
 #include <QStyle>
 #include <algorithm>
+#include <exception>
+#include <thread>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -189,18 +193,82 @@ void TForm6::connectedLayout() {
     mensaje->setEnabled(true);
 }
 
+TIdSmtpServer TForm6::server() const {
+    TIdSmtpServer server = ParseServerText(text(servidor), m_port);
+    server.Username = text(usuario);
+    server.Password = text(contrasena);
+    return server;
+}
+
+void TForm6::runSession(const QString& label, TIdTCPConnection& session,
+                        const std::function<void()>& work) {
+    session.ResetInterrupt();
+    QProgressDialog progress(label, U("&Cancelar"), 0, 0, this);
+    progress.setObjectName(QStringLiteral("progreso"));
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    // The socket is shut down at once; the worker then ends with EIdOperationCancelled.
+    connect(&progress, &QProgressDialog::canceled, this, [&session] { session.Interrupt(); });
+
+    // The window goes on repainting and answering Cancelar while the server is awaited.
+    QEventLoop waiting;
+    std::exception_ptr failure;
+    BusyCursor busy;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    progress.show();
+    waiting.exec();
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TForm6::reportCancelled() {
+    m_platform.showMessage(this, QStringLiteral("Aviso"), U("Operación cancelada"),
+                           PlatformServices::Icon::Information);
+}
+
+namespace {
+
+// The Spanish explanation of a failure that the mail layer reports in its own English words,
+// or nothing.
+std::string TimeoutText(const std::exception& e) {
+    if (dynamic_cast<const EIdReadTimeout*>(&e) || dynamic_cast<const EIdConnectTimeout*>(&e))
+        return "El servidor no ha respondido a tiempo.";
+    return {};
+}
+
+// Why a connect failed, when the reason is one the user can act on.
+std::string ConnectFailureReason(const std::exception& e) {
+    if (dynamic_cast<const EIdTlsError*>(&e) || dynamic_cast<const EIdLoginRefused*>(&e) ||
+        dynamic_cast<const EIdServerTextError*>(&e) || dynamic_cast<const EIdReplyTooLong*>(&e))
+        return e.what();
+    return TimeoutText(e);
+}
+
+} // namespace
+
 void TForm6::conectarClick() {
     connectedLayout();
-    MiSMTP.SetHost(text(servidor));
-    MiSMTP.SetPort(m_port);
-    MiSMTP.SetUsername(text(usuario));
-    MiSMTP.SetPassword(text(contrasena));
     try {
-        BusyCursor busy;
-        MiSMTP.ConnectToHost(-1);
-    } catch (const std::exception&) {
-        m_platform.showMessage(this, QStringLiteral("Error"),
-                               U("No se ha podido establecer la conexión con el servidor"),
+        MiSMTP.UseServer(server());
+        runSession(U("Conectando…"), MiSMTP, [this] { MiSMTP.ConnectToHost(-1); });
+    } catch (const EIdOperationCancelled&) {
+        reportCancelled();
+    } catch (const std::exception& e) {
+        QString message = U("No se ha podido establecer la conexión con el servidor");
+        if (const std::string reason = ConnectFailureReason(e); !reason.empty())
+            message += QStringLiteral(".\n\n") + GeneralError::DecodeMessage(reason.c_str());
+        m_platform.showMessage(this, QStringLiteral("Error"), message,
                                PlatformServices::Icon::Error);
     }
 }
@@ -214,7 +282,14 @@ void TForm6::desconectarClick() {
 }
 
 std::string TForm6::MessageText() const {
-    return BreakLongBodyLines(TextCodec::FromQString(mensaje->toPlainText()));
+    // The edit separates lines with LF, which no code page uses inside a character.
+    std::string text;
+    for (char c : TextCodec::FromQString(mensaje->toPlainText())) {
+        if (c == '\n')
+            text += '\r';
+        text += c;
+    }
+    return text;
 }
 
 void TForm6::enviarClick() {
@@ -222,10 +297,19 @@ void TForm6::enviarClick() {
     const std::string from = text(respuesta);
     const std::string body = MessageText();
     const std::string subject = text(asunto);
-    const std::string host = text(servidor);
-    {
-        BusyCursor busy;
-        TIdSMTP::SendOneMessage(host, subject, to, from, body, m_port);
+    TIdSMTP smtp;
+    smtp.UseServer(server());
+    try {
+        runSession(U("Enviando…"), smtp, [&] {
+            TIdSMTP::SendOneMessage(smtp, subject, to, from, body, veldrano::CurrentLocale());
+        });
+    } catch (const EIdOperationCancelled&) {
+        reportCancelled();
+        return;
+    } catch (const EIdException& e) {
+        if (const std::string timeout = TimeoutText(e); !timeout.empty())
+            throw EIdException(timeout);
+        throw;
     }
     VaciarMensaje();
 }

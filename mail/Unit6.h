@@ -3,6 +3,7 @@
 #include "qtsupport/MailSettings.h"
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 class QLineEdit;
@@ -26,15 +27,16 @@ class TForm6 : public QDialog {
     void VaciarMensaje();
     void ModoDesconectado();
 
-    // The message text as it goes out: the user's lines joined by CR LF, a line longer than
-    // a server accepts broken at its last space before the limit (RFC 5321: 998 bytes).
+    // The message text as typed: the user's lines joined by CR LF. A long line stays whole;
+    // the message carries it in quoted-printable.
     std::string MessageText() const;
 
     // The send-mail command shows the settings of correo.cfg and the chosen contact's address.
     void SetSettings(const MailSettings& settings);
     void SetDestination(const QString& address);
 
-    // The SMTP port is always 25; window tests point the dialog at a test server.
+    // The port that stands for 25 (SMTP with STARTTLS when offered) when "Servidor:" names
+    // none; window tests point the dialog at a test server this way.
     void SetPortForTesting(int port);
 
     QPushButton *conectar = nullptr, *desconectar = nullptr, *enviar = nullptr, *salir = nullptr;
@@ -45,6 +47,13 @@ class TForm6 : public QDialog {
 
   private:
     void connectedLayout();
+    // The server, port, security and login the fields ask for; throws EIdServerTextError.
+    TIdSmtpServer server() const;
+    // Runs work (a session on session) off the window's thread behind a modal progress box
+    // whose "&Cancelar" interrupts it; the window repaints meanwhile. Rethrows work's error.
+    void runSession(const QString& label, TIdTCPConnection& session,
+                    const std::function<void()>& work);
+    void reportCancelled();
     void guarded(void (TForm6::*handler)());
     std::string text(QLineEdit* edit) const;
 

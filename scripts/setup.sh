@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
   # the toolkit's own dialogs in Spanish
   qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -17,7 +17,7 @@ packages=(
   # running the window: icons, fonts, a headless X server for screenshots and window tests
   tango-icon-theme fonts-dejavu-core fontconfig xvfb xauth
   # tests against peers nobody here wrote
-  python3 python3-aiosmtpd poppler-utils locales
+  python3 python3-aiosmtpd poppler-utils locales openssl msmtp
 )
 
 missing=()

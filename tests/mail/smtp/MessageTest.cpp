@@ -1,3 +1,4 @@
+#include "mail/IdCoderMIME.h"
 #include "mail/IdMessageClient.h"
 #include "tests/mail/smtp/SmtpTestSupport.h"
 
@@ -35,18 +36,6 @@ class ZoneScope {
     std::optional<std::string> m_old;
 };
 
-// Puts the program's locale back after a test that changes it.
-class LocaleScope {
-  public:
-    explicit LocaleScope(const char* name) : m_old(veldrano::CurrentLocale()) {
-        veldrano::SetCurrentLocale(veldrano::LocaleFromName(name));
-    }
-    ~LocaleScope() { veldrano::SetCurrentLocale(m_old); }
-
-  private:
-    veldrano::SystemLocale m_old;
-};
-
 Strings NamesOf(const TIdHeaderList& headers) {
     Strings names;
     for (const std::string& line : headers)
@@ -58,24 +47,27 @@ Strings NamesOf(const TIdHeaderList& headers) {
 // --- Header block ----------------------------------------------------------------------
 
 TEST(MessageHeaders, ProgramMessageHasFromSubjectToDatePriorityLibrary) {
-    LocaleScope locale("es_ES");
     TIdMessage message;
+    message.SetLocale(veldrano::LocaleFromName("es_ES"));
     message.From().SetText("Ana P\xe9rez <ana@example.com>");
     message.SetSubject("Hola");
     ParseAddressList(message.Recipients(), "luis@example.com");
     const TIdHeaderList headers = message.BuildHeaderLines();
     EXPECT_EQ(NamesOf(headers),
-              (Strings{"From", "Subject", "To", "Date", "X-Priority", "X-Library"}));
+              (Strings{"From", "Subject", "To", "Date", "Message-ID", "X-Priority", "X-Library",
+                       "MIME-Version", "Content-Type", "Content-Transfer-Encoding"}));
     EXPECT_EQ(headers[0], "From: Ana =?ISO-8859-1?Q?P=E9rez?= <ana@example.com>");
     EXPECT_EQ(headers[1], "Subject: Hola");
     EXPECT_EQ(headers[2], "To: luis@example.com");
-    EXPECT_EQ(headers[4], "X-Priority: 3");
-    EXPECT_EQ(headers[5], "X-Library: VELDRANO Mail 1.0.0");
+    EXPECT_EQ(headers[5], "X-Priority: 3");
+    EXPECT_EQ(headers[6], "X-Library: VELDRANO Mail 1.0.0");
 }
 
 TEST(MessageHeaders, EmptyFieldsAreLeftOut) {
     TIdMessage message;
-    EXPECT_EQ(NamesOf(message.BuildHeaderLines()), (Strings{"Date", "X-Priority", "X-Library"}));
+    EXPECT_EQ(NamesOf(message.BuildHeaderLines()),
+              (Strings{"Date", "Message-ID", "X-Priority", "X-Library", "MIME-Version",
+                       "Content-Type", "Content-Transfer-Encoding"}));
 }
 
 TEST(MessageHeaders, EveryFieldInItsPlaceAfterTheCopiedLinesAndBeforeTheExtraOnes) {
@@ -105,8 +97,8 @@ TEST(MessageHeaders, EveryFieldInItsPlaceAfterTheCopiedLinesAndBeforeTheExtraOne
     EXPECT_EQ(NamesOf(headers),
               (Strings{"Received", "Subject", "From", "To", "Cc", "Newsgroups", "Content-Type",
                        "Content-Transfer-Encoding", "Sender", "Reply-To", "Organization",
-                       "Disposition-Notification-To", "References", "Date", "X-Priority",
-                       "X-Library", "X-Extra", "Subject"}));
+                       "Disposition-Notification-To", "References", "Date", "Message-ID",
+                       "X-Priority", "X-Library", "X-Extra", "Subject"}));
     EXPECT_EQ(headers.HeaderValue("Subject"), "Nuevo");
     EXPECT_EQ(headers.HeaderValue("Newsgroups"), "comp.mail,\"es.charla general\"");
     EXPECT_EQ(headers.HeaderValue("Content-Type"), "text/plain; charset=\"ISO-8859-1\"");
@@ -181,7 +173,8 @@ TEST(MessageHeaders, LineBreaksInTextsNeverStartAHeader) {
     for (const std::string& line : headers)
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
     EXPECT_EQ(NamesOf(headers),
-              (Strings{"From", "Subject", "References", "Date", "X-Priority", "X-Library"}));
+              (Strings{"From", "Subject", "References", "Date", "Message-ID", "X-Priority",
+                       "X-Library", "MIME-Version", "Content-Type", "Content-Transfer-Encoding"}));
 }
 
 TEST(MessageHeaders, UseNowForDateFollowsTheDate) {
@@ -287,7 +280,8 @@ TEST(MessageBody, NoEncodeWritesHeadersAndBodyAsTheyAre) {
 TEST(MessageBody, HeadersOnlyStopsAfterTheEmptyLine) {
     ClientWriting w;
     w.server.expectLineMatching("Date: .*")
-        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n\r\n")
+        .expectLineMatching("Message-ID: .*")
+        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + kAsciiBodyHeaders + "\r\n")
         .drain(std::chrono::milliseconds(100));
     TIdMessage message;
     message.Body() = {"never sent"};
@@ -316,12 +310,12 @@ TEST(MessageBody, WorkIsReportedAroundTheBodyAndEndsWhenAWriteFails) {
 }
 
 TEST(MessageBody, JapaneseLocaleConvertsLinesAndStuffsWhatIsWritten) {
-    LocaleScope locale("ja_JP");
     ClientWriting w;
     // "日本" in Shift_JIS; a byte that cannot be converted is dropped, so the line that
     // is written begins with "." even though the typed one did not.
     w.server.expect("\x1b$BF|K\\\x1b(B\r\n..x\r\n..\r\n");
     TIdMessage message;
+    message.SetLocale(veldrano::LocaleFromName("ja_JP"));
     message.Body() = {"\x93\xfa\x96\x7b", ".x", "\x80."};
     w.client.TransmitBody(message);
     EXPECT_TRUE(w.server.finished());
@@ -337,6 +331,118 @@ TEST(MessageBody, LargeBodiesKeepEveryLineInOrder) {
     }
     w.server.expect(expected);
     w.client.WriteBodyLines(message);
+    EXPECT_TRUE(w.server.finished());
+}
+
+} // namespace
+
+namespace {
+
+// RFC 2045 6.7 read back: "=XX" is a byte, a final "=" joins the next line.
+std::string DecodeQuotedPrintable(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) {
+        bool soft = false;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] != '=') {
+                out += line[i];
+            } else if (i + 1 == line.size()) {
+                soft = true;
+            } else {
+                out += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            }
+        }
+        if (!soft)
+            out += "\n";
+    }
+    return out;
+}
+
+struct BodyRow {
+    const char* name;
+    const char* locale;
+    Strings body;
+    const char* charset;
+    bool quotedPrintable;
+    Strings wire; // empty: check only that the wire lines decode to the body
+};
+
+class BodyEncodingTest : public ::testing::TestWithParam<BodyRow> {};
+
+TEST_P(BodyEncodingTest, NarrowestCharsetAndSevenBitOrQuotedPrintable) {
+    const BodyRow& row = GetParam();
+    const veldrano::SystemLocale locale = veldrano::LocaleFromName(row.locale);
+    const TIdBodyEncoding encoding = ChooseBodyEncoding(row.body, locale);
+    EXPECT_EQ(encoding.Charset, row.charset);
+    EXPECT_EQ(encoding.QuotedPrintable, row.quotedPrintable);
+    Strings wire;
+    for (const std::string& line : row.body)
+        AppendBodyLine(line, encoding, locale, wire);
+    for (const std::string& line : wire)
+        EXPECT_LE(line.size(), encoding.QuotedPrintable ? MaxQuotedPrintableLine : 998u);
+    if (!row.wire.empty()) {
+        EXPECT_EQ(wire, row.wire);
+    }
+    if (encoding.QuotedPrintable) {
+        std::string typed;
+        for (const std::string& line : row.body)
+            typed += line + "\n";
+        EXPECT_EQ(DecodeQuotedPrintable(wire), typed);
+    }
+}
+
+const std::string Long3000 = [] {
+    std::string words;
+    while (words.size() < 3000)
+        words += "palabra ";
+    return words;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BodyEncodingTest,
+    ::testing::Values(
+        BodyRow{"AsciiStaysSevenBit",
+                "es_ES",
+                {"Hola", "", "fin "},
+                "us-ascii",
+                false,
+                {"Hola", "", "fin "}},
+        BodyRow{
+            "AccentsAreLatin1", "es_ES", {"acci\xF3n a=b"}, "ISO-8859-1", true, {"acci=F3n a=3Db"}},
+        BodyRow{"EuroIsWindows1252",
+                "es_ES",
+                {"10 \x80, \xBF"
+                 "s\xED?"},
+                "windows-1252",
+                true,
+                {"10 =80, =BFs=ED?"}},
+        BodyRow{"BlankEndingAnEncodedLine",
+                "es_ES",
+                {"\xF1 ", "a\t"},
+                "ISO-8859-1",
+                true,
+                {"=F1=20", "a=09"}},
+        BodyRow{"LongLineWithSpacesStaysOneLine", "es_ES", {Long3000}, "us-ascii", true, {}},
+        BodyRow{"LongLineWithoutSpaces", "es_ES", {std::string(3000, 'x')}, "us-ascii", true, {}},
+        BodyRow{"LineOfExactly998", "es_ES", {std::string(998, 'x')}, "us-ascii", false, {}},
+        BodyRow{"JapaneseGoesAsIso2022Jp",
+                "ja_JP",
+                {"\x93\xfa\x96\x7b"},
+                "ISO-2022-JP",
+                false,
+                {"\x1B$BF|K\\\x1B(B"}},
+        BodyRow{"KoreanIsEucKr", "ko_KR", {"\xC7\xD1"}, "EUC-KR", true, {"=C7=D1"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A soft break may leave "." at the start of an encoded line; it is stuffed like any other.
+TEST(MessageBody, QuotedPrintableLinesAreDotStuffed) {
+    ClientWriting w;
+    const std::string first(75, 'a');
+    w.server.expect(first + "=\r\n..b =E9\r\n");
+    TIdMessage message;
+    message.Body() = {first + ".b \xE9"};
+    w.client.TransmitBody(message);
     EXPECT_TRUE(w.server.finished());
 }
 

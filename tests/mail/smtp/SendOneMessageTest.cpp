@@ -36,7 +36,9 @@ LoopbackServer& DataOfHola(LoopbackServer& server, const std::string& body) {
         .send("354 go\r\n")
         .expect("From: ana@example.com\r\nSubject: Hola\r\nTo: luis@example.com\r\n")
         .expectLineMatching("Date: .*")
-        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n\r\n" + body + ".\r\n");
+        .expectLineMatching(kMessageIdLine)
+        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + kAsciiBodyHeaders + "\r\n" +
+                body + ".\r\n");
 }
 
 void Send(LoopbackServer& server, const std::string& subject, const std::string& to,
@@ -56,8 +58,10 @@ TEST(SendOneMessage, WholeSessionWithTheExactHeaderBlock) {
         .expectLineMatching("Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), [1-9][0-9]? "
                             "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) 2[0-9]{3} "
                             "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [+-][0-9]{4}")
+        .expectLineMatching(kMessageIdLine)
         .expect("X-Priority: 3\r\n"
-                "X-Library: VELDRANO Mail 1.0.0\r\n"
+                "X-Library: VELDRANO Mail 1.0.0\r\n" +
+                kAsciiBodyHeaders +
                 "\r\n"
                 "Hola Luis,\r\n"
                 "\r\n"
@@ -79,7 +83,9 @@ TEST(SendOneMessage, EmptyBodyAndEmptySender) {
         .send("354 go ahead\r\n")
         .expect("To: luis@example.com\r\n")
         .expectLineMatching("Date: .*")
-        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n\r\n.\r\n")
+        .expectLineMatching("Message-ID: <[0-9a-f.]+@[^>]+>") // no sender: the host's name
+        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + kAsciiBodyHeaders +
+                "\r\n.\r\n")
         .send("250 queued\r\n")
         .expect("QUIT\r\n");
     Send(server, "", "luis@example.com", "", "");
@@ -209,7 +215,8 @@ TEST(SendOneMessage, TypedLineBreaksInjectNeitherCommandsNorHeaders) {
     for (std::sregex_iterator it(headerBlock.begin(), headerBlock.end(), headerStart), end;
          it != end; ++it)
         names += (*it)[2].str() + ";";
-    EXPECT_EQ(names, "From;Subject;To;Date;X-Priority;X-Library;");
+    EXPECT_EQ(names, "From;Subject;To;Date;Message-ID;X-Priority;X-Library;MIME-Version;Content-"
+                     "Type;Content-Transfer-Encoding;");
     EXPECT_EQ(data.substr(data.find("\r\n\r\n") + 4),
               "Hola\r\n..\r\nRSET\r\nMAIL FROM:<x@y>\r\n..\r\nfin\r\n.\r\nQUIT\r\n");
 }

@@ -5,6 +5,10 @@
 // modes: "send" (SendOneMessage under a Spanish locale), "japanese" (the same under a
 // Japanese locale), "login" (a session with AUTH LOGIN as user/password), "parts" (a
 // message with a text part and an attachment whose bytes are the body file).
+// The submission modes take the send-mail dialog's server text instead of the port and
+// send as its "Enviar" does, with user and password when given: "submit" (the port counts
+// as 25: STARTTLS when offered), "submit-other" (the port is any other: STARTTLS required),
+// "implicit" (the port counts as 465: TLS from the first byte).
 // Prints "error: <text>" and exits with 1 when the mail layer throws.
 #include "mail/IdSMTP.h"
 
@@ -59,6 +63,20 @@ void SendInSession(int port, const std::string& subject, const std::string& to,
     smtp.CloseConnection();
 }
 
+void Submit(const std::string& serverText, const std::string& mode, const std::string& subject,
+            const std::string& to, const std::string& from, const std::string& body,
+            const std::string& user, const std::string& password) {
+    const int port = ParseServerText(serverText).Port;
+    TIdSmtpServer server = mode == "submit"     ? ParseServerText(serverText, port)
+                           : mode == "implicit" ? ParseServerText(serverText, 25, port)
+                                                : ParseServerText(serverText);
+    server.Username = user;
+    server.Password = password;
+    TIdSMTP smtp;
+    smtp.UseServer(server);
+    TIdSMTP::SendOneMessage(smtp, subject, to, from, body, veldrano::LocaleFromName("es_ES"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,17 +84,21 @@ int main(int argc, char** argv) {
         std::cerr << "usage: mail_smtp_sender port mode subject to from bodyfile [user password]\n";
         return 2;
     }
-    const int port = std::atoi(argv[1]);
+    const int port = std::atoi(argv[1]); // the server text in the submission modes
     const std::string mode = argv[2];
     const std::string body = ReadFile(argv[6]);
-    veldrano::SetCurrentLocale(veldrano::LocaleFromName(mode == "japanese" ? "ja_JP" : "es_ES"));
+    const veldrano::SystemLocale locale =
+        veldrano::LocaleFromName(mode == "japanese" ? "ja_JP" : "es_ES");
     try {
         if (mode == "send" || mode == "japanese")
-            TIdSMTP::SendOneMessage("127.0.0.1", argv[3], argv[4], argv[5], body, port);
+            TIdSMTP::SendOneMessage("127.0.0.1", argv[3], argv[4], argv[5], body, port, locale);
         else if (mode == "login" && argc >= 9)
             SendInSession(port, argv[3], argv[4], argv[5], body, true, false, argv[7], argv[8]);
         else if (mode == "parts")
             SendInSession(port, argv[3], argv[4], argv[5], body, false, true, "", "");
+        else if (mode == "submit" || mode == "submit-other" || mode == "implicit")
+            Submit(argv[1], mode, argv[3], argv[4], argv[5], body, argc >= 9 ? argv[7] : "",
+                   argc >= 9 ? argv[8] : "");
         else
             return 2;
     } catch (const std::exception& e) {

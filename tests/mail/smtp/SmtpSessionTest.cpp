@@ -1,11 +1,16 @@
 #include "mail/IdSMTP.h"
 #include "tests/mail/smtp/SmtpTestSupport.h"
+#include "tests/mail/transport/TransportTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 
+#include <chrono>
+#include <functional>
+#include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace veldrano::test {
@@ -38,7 +43,8 @@ using Strings = std::vector<std::string>;
 LoopbackServer& ExpectShortMessage(LoopbackServer& server, const std::string& extra = "") {
     return server.expect("From: ana@example.com\r\nSubject: Prueba\r\nTo: luis@example.com\r\n")
         .expectLineMatching("Date: .*")
-        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + extra +
+        .expectLineMatching(kMessageIdLine)
+        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + kAsciiBodyHeaders + extra +
                 "\r\nHola.\r\n.\r\n");
 }
 
@@ -280,8 +286,9 @@ TEST(SmtpSendMail, RecipientsOfAllThreeListsWith251AcceptedAndMailAgentHeader) {
         .expect("From: ana@example.com\r\nSubject: Prueba\r\nTo: luis@example.com\r\n"
                 "Cc: eva@example.com\r\n")
         .expectLineMatching("Date: .*")
-        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\nX-Mailer: Agenda 1.0\r\n"
-                "\r\nHola.\r\n.\r\n")
+        .expectLineMatching(kMessageIdLine)
+        .expect("X-Priority: 3\r\nX-Library: VELDRANO Mail 1.0.0\r\n" + kAsciiBodyHeaders +
+                "X-Mailer: Agenda 1.0\r\n\r\nHola.\r\n.\r\n")
         .send("250 queued\r\n");
     TIdMessage message;
     FillMessage(message, "ana@example.com", "luis@example.com");
@@ -372,6 +379,183 @@ TEST(SmtpSendMail, ExpandAndVerify) {
     EXPECT_EQ(s.smtp.VerifyUser("luis"), "Luis <luis@example.com>");
     EXPECT_THROW(s.smtp.VerifyUser("nadie"), EIdProtocolReplyError);
     EXPECT_TRUE(s.server.finished());
+}
+
+// --- Security and login as the send-mail dialog asks for them ------------------------------
+
+struct SessionRow {
+    const char* name;
+    TIdSecurity security;
+    const char* user; // empty: no login
+    std::string ehloReply;
+    std::function<void(LoopbackServer&)> afterEhlo;
+    const char* error; // what the session throws; empty when it opens
+    bool loggedIn;
+};
+
+void PrintTo(const SessionRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class SmtpSessionRules : public ::testing::TestWithParam<SessionRow> {};
+
+TEST_P(SmtpSessionRules, Transcript) {
+    const SessionRow& row = GetParam();
+    SmtpOnServer s;
+    s.smtp.SetSecurity(row.security);
+    s.smtp.SetUsername(row.user);
+    s.smtp.SetPassword("clave");
+    s.smtp.SetAuthenticationType(*row.user ? atPlainOrLogin : atNone);
+    s.greet(row.ehloReply);
+    row.afterEhlo(s.server);
+    if (*row.error) {
+        s.server.expect("QUIT\r\n").expectClosed();
+        EXPECT_EQ(ErrorText<EIdException>([&] { s.smtp.ConnectToHost(); }), row.error);
+    } else {
+        s.smtp.ConnectToHost();
+        EXPECT_TRUE(s.smtp.IsConnected());
+    }
+    EXPECT_EQ(s.smtp.LoggedIn(), row.loggedIn);
+    EXPECT_TRUE(s.server.finished());
+}
+
+const auto Nothing = [](LoopbackServer&) {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SmtpSessionRules,
+    ::testing::Values(
+        SessionRow{"StartTlsNotOfferedStaysPlainWhereOptional", seStartTlsWhenOffered, "",
+                   "250 server.test\r\n", Nothing, "", false},
+        SessionRow{"StartTlsNotOfferedEndsWhereRequired", seStartTlsRequired, "ana",
+                   "250-server.test\r\n250 AUTH PLAIN LOGIN\r\n", Nothing,
+                   "El servidor no ofrece conexión segura (STARTTLS) en ese puerto; no se ha "
+                   "enviado nada.",
+                   false},
+        SessionRow{"StartTlsRefusedByTheServer", seStartTlsRequired, "",
+                   "250-server.test\r\n250 STARTTLS\r\n",
+                   [](LoopbackServer& s) {
+                       s.expect("STARTTLS\r\n").send("454 4.7.0 TLS not available\r\n");
+                   },
+                   "4.7.0 TLS not available\r\n", false},
+        SessionRow{"PlainLoginWithTheCredentialsAtOnce", seNone, "ana",
+                   "250-server.test\r\n250 AUTH LOGIN PLAIN\r\n",
+                   [](LoopbackServer& s) {
+                       s.expect("AUTH PLAIN AGFuYQBjbGF2ZQ==\r\n").send("235 ok\r\n");
+                   },
+                   "", true},
+        SessionRow{"LoginWhenPlainIsNotOffered", seNone, "ana",
+                   "250-server.test\r\n250 AUTH LOGIN\r\n",
+                   [](LoopbackServer& s) {
+                       s.expect("AUTH LOGIN\r\n")
+                           .send("334 VXNlcm5hbWU6\r\n")
+                           .expect("YW5h\r\n")
+                           .send("334 UGFzc3dvcmQ6\r\n")
+                           .expect("Y2xhdmU=\r\n")
+                           .send("235 ok\r\n");
+                   },
+                   "", true},
+        SessionRow{"RefusedLoginShowsTheServersText", seNone, "ana",
+                   "250-server.test\r\n250 AUTH PLAIN\r\n",
+                   [](LoopbackServer& s) {
+                       s.expect("AUTH PLAIN AGFuYQBjbGF2ZQ==\r\n")
+                           .send("535 5.7.8 credenciales incorrectas\r\n");
+                   },
+                   "El servidor no ha aceptado el usuario o la contraseña:\r\n5.7.8 "
+                   "credenciales incorrectas\r\n",
+                   false},
+        SessionRow{"NoMechanismOfferedNoLogin", seNone, "ana", "250 server.test\r\n", Nothing, "",
+                   false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ServerTextRow {
+    const char* name;
+    const char* text;
+    const char* host; // null: the text is refused
+    int port;
+    TIdSecurity security;
+};
+
+void PrintTo(const ServerTextRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class ServerText : public ::testing::TestWithParam<ServerTextRow> {};
+
+TEST_P(ServerText, HostPortAndTheSecurityThePortAsksFor) {
+    const ServerTextRow& row = GetParam();
+    if (!row.host) {
+        EXPECT_THROW(ParseServerText(row.text), EIdServerTextError);
+        return;
+    }
+    const TIdSmtpServer server = ParseServerText(row.text);
+    EXPECT_EQ(server.Host, row.host);
+    EXPECT_EQ(server.Port, row.port);
+    EXPECT_EQ(server.Security, row.security);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ServerText,
+    ::testing::Values(ServerTextRow{"NoPortIs25", " smtp.example.com ", "smtp.example.com", 25,
+                                    seStartTlsWhenOffered},
+                      ServerTextRow{"Explicit25", "smtp.example.com:25", "smtp.example.com", 25,
+                                    seStartTlsWhenOffered},
+                      ServerTextRow{"SubmissionPort", "smtp.example.com:587", "smtp.example.com",
+                                    587, seStartTlsRequired},
+                      ServerTextRow{"ImplicitTlsPort", "smtp.example.com:465", "smtp.example.com",
+                                    465, seImplicitTls},
+                      ServerTextRow{"IPv6WithPort", "[2001:db8::25]:2525", "2001:db8::25", 2525,
+                                    seStartTlsRequired},
+                      ServerTextRow{"IPv6InBrackets", "[::1]", "::1", 25, seStartTlsWhenOffered},
+                      ServerTextRow{"BareIPv6", "::1", "::1", 25, seStartTlsWhenOffered},
+                      ServerTextRow{"Empty", "  ", nullptr, 0, seNone},
+                      ServerTextRow{"EmptyPort", "smtp.example.com:", nullptr, 0, seNone},
+                      ServerTextRow{"PortZero", "smtp.example.com:0", nullptr, 0, seNone},
+                      ServerTextRow{"PortTooLarge", "smtp.example.com:65536", nullptr, 0, seNone},
+                      ServerTextRow{"PortNotANumber", "smtp.example.com:smtp", nullptr, 0, seNone},
+                      ServerTextRow{"NoHost", ":587", nullptr, 0, seNone},
+                      ServerTextRow{"UnclosedBracket", "[::1:25", nullptr, 0, seNone},
+                      ServerTextRow{"TextAfterBracket", "[::1]25", nullptr, 0, seNone}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A password goes in clear only to this machine; anywhere else it needs TLS.
+TEST(SmtpSendMail, NoPasswordWithoutTlsToAnotherMachine) {
+    TIdSMTP smtp;
+    ScriptedIOHandler elsewhere; // not a socket on this machine
+    smtp.SetIOHandler(&elsewhere);
+    smtp.SetAuthenticationType(atPlainOrLogin);
+    smtp.SetUsername("ana");
+    smtp.SetPassword("clave");
+    EXPECT_THROW(smtp.PerformLogin(), EIdLoginNeedsTls);
+    EXPECT_EQ(elsewhere.sent, "");
+    EXPECT_FALSE(smtp.LoggedIn());
+    smtp.SetIOHandler(nullptr);
+}
+
+// Another thread ends the wait at once, in a plain read and in the TLS handshake alike.
+TEST(SmtpInterrupt, EndsTheSessionAtOnceWhereverItWaits) {
+    using namespace std::chrono;
+    for (const bool inHandshake : {false, true}) {
+        SCOPED_TRACE(inHandshake ? "handshake" : "greeting");
+        SmtpOnServer s;
+        s.smtp.SetSecurity(seStartTlsRequired);
+        if (inHandshake)
+            s.greet("250-server.test\r\n250 STARTTLS\r\n")
+                .expect("STARTTLS\r\n")
+                .send("220 go ahead\r\n");
+        else
+            s.server.accept();
+        s.server.expectClosed(seconds(10));
+        std::thread user([&] {
+            std::this_thread::sleep_for(milliseconds(300));
+            s.smtp.Interrupt();
+        });
+        const auto start = steady_clock::now();
+        EXPECT_THROW(s.smtp.ConnectToHost(), EIdOperationCancelled);
+        EXPECT_LT(steady_clock::now() - start, milliseconds(1300));
+        user.join();
+        EXPECT_TRUE(s.server.finished());
+        EXPECT_THROW(s.smtp.ConnectToHost(), EIdOperationCancelled); // until reset
+    }
 }
 
 // --- Closing -------------------------------------------------------------------------------

@@ -9,6 +9,14 @@ namespace veldrano::test {
 // The name the tests' clients greet with, so transcripts do not depend on the machine.
 inline const std::string kHelo = "client.test";
 
+// The Message-ID line of a message from an example.com sender.
+inline const std::string kMessageIdLine = "Message-ID: <[0-9a-f.]+@example\\.com>";
+
+// The body headers of a message whose body is plain ASCII in short lines.
+inline const std::string kAsciiBodyHeaders =
+    "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=us-ascii\r\n"
+    "Content-Transfer-Encoding: 7bit\r\n";
+
 // A client aimed at the scripted server; a read never waits longer than five seconds.
 struct SmtpOnServer {
     LoopbackServer server;

@@ -1,16 +1,19 @@
 """A real SMTP peer for the tests: aiosmtpd on 127.0.0.1 and a free port, keeping each
-message's exact bytes and envelope. Optionally offers AUTH LOGIN without TLS."""
+message's exact bytes and envelope. Optionally requires AUTH (LOGIN and PLAIN), offers
+STARTTLS or speaks TLS from the first byte, with certificates made by the tests."""
 
 import socket
+import ssl
 import threading
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
 
 
-def free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
+def free_port(host="127.0.0.1"):
+    family = socket.AF_INET6 if ":" in host else socket.AF_INET
+    with socket.socket(family, socket.SOCK_STREAM) as s:
+        s.bind((host, 0))
         return s.getsockname()[1]
 
 
@@ -47,19 +50,35 @@ class _Handler:
 class CaptureServer:
     """with CaptureServer(auth=("user", "pass")) as server: ... server.port, server.messages"""
 
-    def __init__(self, auth=None, refuse=()):
+    def __init__(self, auth=None, refuse=(), starttls=None, implicit=None, only_login=False,
+                 host="127.0.0.1"):
+        """starttls / implicit: (certificate file, key file) of the server."""
         self.auth = auth
         self.handler = _Handler(refuse)
-        self.port = free_port()
+        self.port = free_port(host)
         kwargs = {}
         if auth:
-            kwargs = dict(auth_require_tls=False, auth_required=True,
+            kwargs = dict(auth_require_tls=bool(starttls), auth_required=True,
                           authenticator=self._authenticate)
-        self.controller = Controller(self.handler, hostname="127.0.0.1", port=self.port,
+            if only_login:
+                kwargs["auth_exclude_mechanism"] = ["PLAIN"]
+        if starttls:
+            kwargs.update(tls_context=self._context(starttls), require_starttls=True)
+        if implicit:
+            kwargs.update(ssl_context=self._context(implicit))
+        self.controller = Controller(self.handler, hostname=host, port=self.port,
                                      server_hostname="server.test", **kwargs)
+        self.mechanisms = []
+
+    @staticmethod
+    def _context(pair):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(*pair)
+        return context
 
     def _authenticate(self, server, session, envelope, mechanism, auth_data):
-        ok = (mechanism == "LOGIN" and isinstance(auth_data, LoginPassword)
+        self.mechanisms.append(mechanism)
+        ok = (mechanism in ("LOGIN", "PLAIN") and isinstance(auth_data, LoginPassword)
               and auth_data.login.decode("latin-1") == self.auth[0]
               and auth_data.password.decode("latin-1") == self.auth[1])
         # handled=False lets the server answer a refusal with its own 535.
@@ -77,3 +96,45 @@ class CaptureServer:
     def __exit__(self, *exc):
         self.controller.stop()
         return False
+
+
+class RecordingProxy:
+    """Passes bytes between a client and a server on 127.0.0.1, keeping what the client
+    sent: the transcript of what went over the wire."""
+
+    def __init__(self, upstream_port):
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.port = self.listener.getsockname()[1]
+        self.upstream_port = upstream_port
+        self.sent = b""
+        self.thread = threading.Thread(target=self._serve, daemon=True)
+        self.thread.start()
+
+    def _serve(self):
+        client, _ = self.listener.accept()
+        server = socket.create_connection(("127.0.0.1", self.upstream_port))
+        back = threading.Thread(target=self._pump, args=(server, client, False), daemon=True)
+        back.start()
+        self._pump(client, server, True)
+        back.join(10)
+        client.close()
+        server.close()
+
+    def _pump(self, source, target, record):
+        try:
+            while data := source.recv(65536):
+                if record:
+                    self.sent += data
+                target.sendall(data)
+        except OSError:
+            pass
+        try:
+            target.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+    def close(self):
+        self.thread.join(10)
+        self.listener.close()

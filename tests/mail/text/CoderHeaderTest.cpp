@@ -30,15 +30,6 @@ INSTANTIATE_TEST_SUITE_P(
         LocaleRow{"NoLocale", {}, {TTransfer::bit8, 'Q', "ISO-8859-1"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ChooseHeaderEncodingTest, UsesTheLocaleOfTheProgram) {
-    const SystemLocale saved = veldrano::CurrentLocale();
-    veldrano::SetCurrentLocale(veldrano::LocaleFromName("ja_JP.UTF-8"));
-    EXPECT_EQ(ChooseHeaderEncoding().Charset, "ISO-2022-JP");
-    veldrano::SetCurrentLocale(veldrano::LocaleFromName("es_ES.UTF-8"));
-    EXPECT_EQ(ChooseHeaderEncoding().Charset, "ISO-8859-1");
-    veldrano::SetCurrentLocale(saved);
-}
-
 struct WordsRow {
     const char* name;
     std::string text;
@@ -77,7 +68,10 @@ INSTANTIATE_TEST_SUITE_P(
         WordsRow{"AsciiWordWithSpecial", "Dr. Juan G\xF3mez", AddressSpecials,
                  "=?ISO-8859-1?Q?Dr=2E?= Juan =?ISO-8859-1?Q?G=F3mez?="},
         WordsRow{"QuotesAndBrackets", "\"x\" <y>", AddressSpecials,
-                 "=?ISO-8859-1?Q?=22x=22_=3Cy=3E?="}),
+                 "=?ISO-8859-1?Q?=22x=22_=3Cy=3E?="},
+        // The euro sign and its neighbours exist in windows-1252 only.
+        WordsRow{"EuroMakesTheWordWindows1252", "Precio 5\x80 y m\xE1s", "",
+                 "Precio =?windows-1252?Q?5=80?= y =?ISO-8859-1?Q?m=E1s?="}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EncodeHeaderWordsTest, LetterEightLeavesTheTextAsItIs) {
@@ -111,21 +105,85 @@ TEST(EncodeWordRunTest, QRunSplitsIntoWordsOfAtMost75) {
         EXPECT_LE(word.size(), MaxEncodedWordLength);
 }
 
-TEST(EncodeWordRunTest, BGroupsPerWordDependOnTheCharset) {
-    const std::string hanzi = "\xD6\xD0\xCE\xC4"; // two GB2312 characters
-    std::string text;
-    for (int i = 0; i < 15; ++i)
-        text += hanzi; // 60 bytes, 20 groups
-    const auto gb = SplitWords(EncodeWordRun(text, 'B', "GB2312", ""));
-    ASSERT_EQ(gb.size(), 2u);
-    EXPECT_EQ(gb[0].size(), 11 + 15 * 4 + 2u);
-    EXPECT_EQ(gb[1].size(), 11 + 5 * 4 + 2u);
-    EXPECT_EQ(gb[1], "=?GB2312?B?0M7E1tDOxNbQzsTW0M7E?="); // bytes 46 to 60
-
-    const auto jp = SplitWords(EncodeWordRun(text, 'B', "ISO-2022-JP", ""));
-    ASSERT_EQ(jp.size(), 2u);
-    EXPECT_EQ(jp[0].size(), 16 + 14 * 4 + 2u);
+std::string DecodeBase64(std::string_view text) {
+    static constexpr std::string_view Alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0;
+    int count = 0;
+    for (char c : text) {
+        if (c == '=')
+            break;
+        bits = bits << 6 | static_cast<unsigned>(Alphabet.find(c));
+        if ((count += 6) >= 8) {
+            count -= 8;
+            out += static_cast<char>(bits >> count & 0xFF);
+        }
+    }
+    return out;
 }
+
+struct SplitRow {
+    const char* name;
+    std::string run;
+    std::string charset;
+    std::vector<std::string> words; // the bytes of each encoded word, decoded
+};
+
+class EncodeWordRunSplitTest : public testing::TestWithParam<SplitRow> {};
+
+// RFC 2047 6.3: a reader decodes every encoded word on its own, so none may end inside a
+// character; base64 groups per word stay the upper bound (15 for GB2312, 14 for ISO-2022-JP).
+TEST_P(EncodeWordRunSplitTest, EveryWordHoldsWholeCharacters) {
+    const SplitRow& row = GetParam();
+    const std::string prefix = "=?" + row.charset + "?B?";
+    std::vector<std::string> decoded;
+    for (const std::string& word : SplitWords(EncodeWordRun(row.run, 'B', row.charset, ""))) {
+        EXPECT_LE(word.size(), MaxEncodedWordLength);
+        ASSERT_TRUE(word.starts_with(prefix) && word.ends_with("?=")) << word;
+        decoded.push_back(
+            DecodeBase64(word.substr(prefix.size(), word.size() - prefix.size() - 2)));
+    }
+    EXPECT_EQ(decoded, row.words);
+}
+
+std::string Times(int n, const std::string& piece) {
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += piece;
+    return out;
+}
+
+const std::string Zhong = "\xD6\xD0";  // one GB2312 character
+const std::string Kan = "\x34\x41";    // one JIS X 0208 character
+const std::string ToJis = "\x1B$B";    // into two-byte mode
+const std::string ToAscii = "\x1B(B";  // back to ASCII
+const std::string EAcute = "\xC3\xA9"; // one UTF-8 character
+
+INSTANTIATE_TEST_SUITE_P(
+    Charsets, EncodeWordRunSplitTest,
+    testing::Values(
+        // 15 groups would be 45 bytes: the word ends before the 23rd character instead.
+        SplitRow{"Gb2312", Times(30, Zhong), "GB2312", {Times(22, Zhong), Times(8, Zhong)}},
+        SplitRow{"Gb2312AfterOneAsciiByte",
+                 "a" + Times(30, Zhong),
+                 "GB2312",
+                 {"a" + Times(22, Zhong), Times(8, Zhong)}},
+        // 14 groups are 42 bytes: the escapes of both ends and 18 characters.
+        SplitRow{"Iso2022JpWordsStartAndEndInAscii",
+                 ToJis + Times(30, Kan) + ToAscii,
+                 "ISO-2022-JP",
+                 {ToJis + Times(18, Kan) + ToAscii, ToJis + Times(12, Kan) + ToAscii}},
+        SplitRow{"Iso2022JpMixedWithAscii",
+                 "ab" + ToJis + Times(20, Kan) + ToAscii + "cd",
+                 "ISO-2022-JP",
+                 {"ab" + ToJis + Times(17, Kan) + ToAscii, ToJis + Times(3, Kan) + ToAscii + "cd"}},
+        SplitRow{"Utf8", Times(30, EAcute), "UTF-8", {Times(22, EAcute), Times(8, EAcute)}},
+        SplitRow{"SingleByteCharsetUsesEveryGroup",
+                 std::string(60, '\xE9'),
+                 "ISO-8859-1",
+                 {std::string(42, '\xE9'), std::string(18, '\xE9')}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EncodeHeaderWordsTest, JapaneseTextIsConvertedThenEncodedInBase64) {
     // "Nihon" in Shift_JIS: ESC $ B 0x46 0x7C 0x4B 0x5C ESC ( B.

@@ -42,28 +42,29 @@ TEST(PutHeaderTest, LongLineFoldsAfterTheLastBlankBeforeColumn78) {
 }
 
 TEST(PutHeaderTest, FoldsAfterCommasAndKeepsQuotedTextWhole) {
-    // Breaks fall outside the quotes only: after "To: " and before the address.
+    // Breaks fall outside the quotes only: before the address (never right after "To:").
     const std::string quoted = "\"a\\\" " + Words(12) + "\"";
-    EXPECT_EQ(Put("To", quoted + " <a@x.es>"), (Lines{"To:", " " + quoted, " <a@x.es>"}));
+    EXPECT_EQ(Put("To", quoted + " <a@x.es>"), (Lines{"To: " + quoted, " <a@x.es>"}));
     std::string commas;
     for (int i = 0; i < 40; ++i)
         commas += "x,";
     EXPECT_EQ(Put("X-List", commas),
               (Lines{"X-List: " + commas.substr(0, 70), " " + commas.substr(70)}));
     const std::string unbroken(100, 'y');
-    EXPECT_EQ(Put("X-Long", unbroken), (Lines{"X-Long:", " " + unbroken}));
+    EXPECT_EQ(Put("X-Long", unbroken), (Lines{"X-Long: " + unbroken}));
 }
 
-TEST(PutHeaderTest, OneFullEncodedWordMovesToAContinuation) {
+// A reader keeps the blank of a fold right after the name as part of the value.
+TEST(PutHeaderTest, OneFullEncodedWordStaysOnTheNamesLine) {
     const std::string word = "=?ISO-8859-1?Q?" + std::string(56, 'a') + "?="; // 73 characters
-    EXPECT_EQ(Put("Subject", word), (Lines{"Subject:", " " + word}));
+    EXPECT_EQ(Put("Subject", word), (Lines{"Subject: " + word}));
 }
 
 TEST(PutHeaderTest, EncoderSplitsAreTheFoldPoints) {
     const std::string a = "=?ISO-8859-1?Q?" + std::string(58, 'a') + "?=";
     const std::string b = "=?ISO-8859-1?Q?bb?=";
     EXPECT_EQ(Put("Subject", a + "\r\n\t" + b + " fin"),
-              (Lines{"Subject:", " " + a, "\t" + b + " fin"}));
+              (Lines{"Subject: " + a, "\t" + b + " fin"}));
     EXPECT_EQ(Put("Subject", "corto\r\n\t" + b), (Lines{"Subject: corto", "\t" + b}));
 }
 

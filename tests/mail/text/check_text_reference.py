@@ -156,10 +156,13 @@ def check_subject_headers(subjects, encoded):
     for subject, block in zip(subjects, blocks):
         what = 'Subject %r -> %r' % (subject, block)
         lines = check_header_block(block, what)
-        for line in lines:
-            # A line runs past the fold column only when it had nowhere to break.
+        for i, line in enumerate(lines):
+            # A line runs past the fold column only when it had nowhere to break; the first
+            # one keeps its first word on the name's line, as a fold there would start the
+            # value with a blank.
+            text = line[len(b'Subject: '):] if i == 0 else line.lstrip(b' \t')
             if len(line) > 80 and b'"' not in subject:
-                expect(not re.search(rb'[ \t,]', line.lstrip(b' \t')[:-2]), what + ': long line')
+                expect(not re.search(rb'[ \t,]', text[:-2]), what + ': long line')
         message = BytesParser(policy=policy.compat32).parsebytes(block + b'\r\n')
         value = unfold(message['Subject']).encode('ascii')
         # RFC 2047: no blank inside an encoded word, so a fold must never fall in one.

@@ -184,6 +184,61 @@ TEST_F(ReplyOnWire, ReplyInTinyPiecesReadsTheSame) {
     EXPECT_EQ(s.client.LastReply().Text(), (Lines{"a", "b", "c"}));
 }
 
+// Past the reply limits the connection is closed and nothing more is read.
+TEST_F(ReplyOnWire, AReplyPastItsLimitsClosesTheConnection) {
+    std::string endless;
+    for (std::size_t i = 0; i <= TIdTCPConnection::MaxReplyLines; ++i)
+        endless += "250-line\r\n";
+    s.server.send(endless + "250 end\r\n");
+    EXPECT_THROW(s.client.ReceiveReply(), EIdReplyTooLong);
+    EXPECT_FALSE(s.client.IsConnected());
+
+    ClientOnServer big;
+    big.connect();
+    const std::string line = "250-" + std::string(16000, 'x') + "\r\n";
+    for (std::size_t sent = 0; sent <= TIdTCPConnection::MaxReplyBytes; sent += line.size())
+        big.server.send(line);
+    EXPECT_THROW(big.client.ReceiveReply(), EIdReplyTooLong);
+}
+
+struct PrintableRow {
+    const char* name;
+    Lines text;
+    std::string shown;
+};
+
+void PrintTo(const PrintableRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class RFCReplyPrintable : public ::testing::TestWithParam<PrintableRow> {};
+
+TEST_P(RFCReplyPrintable, ControlAndUndecodableBytesBecomeQuestionMarks) {
+    TIdRFCReply reply;
+    reply.SetText(GetParam().text);
+    EXPECT_EQ(reply.PrintableText(), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RFCReplyPrintable,
+    ::testing::Values(
+        PrintableRow{"PlainText", {"no such user", "try later"}, "no such user\r\ntry later\r\n"},
+        PrintableRow{"Controls", {"a\x01\x1B[31mb\x7F"}, "a??[31mb?\r\n"},
+        PrintableRow{"Utf8Kept",
+                     {"usuario desconocido: jos\xC3\xA9 \xE2\x82\xAC"},
+                     "usuario desconocido: jos\xC3\xA9 \xE2\x82\xAC\r\n"},
+        PrintableRow{"Latin1IsNotUtf8", {"jos\xE9"}, "jos?\r\n"},
+        PrintableRow{
+            "BrokenAndOverlongSequences", {"\xC3(\xC0\xAF\xE2\x82\xF8\xC2\x85"}, "?(???????\r\n"},
+        PrintableRow{"LongTextIsCut", Lines(100, std::string(100, 'x')),
+                     [] {
+                         std::string out;
+                         for (int i = 0; i < 41; ++i)
+                             out += std::string(100, 'x') + "\r\n";
+                         return out + "...\r\n";
+                     }()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // --- The scripted server itself -----------------------------------------------------------
 
 TEST_F(ReplyOnWire, ScriptedServerReportsAMismatchWithItsTranscript) {
