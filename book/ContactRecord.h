@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace veldrano {
 
@@ -28,5 +29,23 @@ using ContactRecord = std::array<std::string, kFieldCount>;
 inline constexpr int FieldIndex(Field f) {
     return static_cast<int>(f);
 }
+
+// The fields' names as the list's column captions show them, in UTF-8: the header of the
+// program's CSV and the names its messages give.
+inline constexpr std::string_view kFieldNames[kFieldCount] = {
+    "Nombre y Apellidos",
+    "Direcci\xC3\xB3n",
+    "Tel\xC3\xA9"
+    "fono",
+    "Correo Electr\xC3\xB3nico",
+    "C\xC3\xB3"
+    "digo Postal",
+    "M\xC3\xB3vil",
+    "Fax",
+    "Organizaci\xC3\xB3n",
+    "Departamento",
+    "P\xC3\xA1gina Web",
+    "Oficina",
+};
 
 } // namespace veldrano
