@@ -391,7 +391,7 @@ class Reader {
                 return;
             taken = true;
             std::string value = Text(p, number);
-            if (StartsWith(value, "TEL:"))
+            if (p.uri && StartsWith(value, "TEL:"))
                 value.erase(0, 4);
             set(p.fax ? F::fax : p.cell ? F::movil : F::telefono, std::move(value));
         } else if (Is(p.name, "EMAIL") && !c.haveEmail) {
