@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "qtsupport/DataFolder.h"
 #include "qtsupport/GeneralError.h"
 #include "app/Icons.h"
@@ -8,8 +9,15 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // Conversions, help and version need no display and create no window.
+    if (const auto status = CommandLine::Run(argc, argv))
+        return *status;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KTRVO"));
+    const auto book = CommandLine::BookToOpen(QApplication::arguments());
+    if (!book)
+        return 2;
     Icons::SetUpTheme();
 
     QtPlatformServices platform;
@@ -22,5 +30,7 @@ int main(int argc, char* argv[]) {
     }
     auto form1 = CreateApplicationWindows(platform);
     form1->show();
+    if (!book->isEmpty())
+        form1->CargarAgenda(*book); // as Abrir loads the file the dialog chose
     return app.exec();
 }

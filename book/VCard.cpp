@@ -104,11 +104,10 @@ void AppendVCard(std::string& out, const ContactRecord& r) {
         emit("ORG:", {org, dept});
     else if (!org.empty())
         emit("ORG:", {org});
-    if (!Get(r, F::web).empty()) {
-        line.assign("URL:"); // a URI value: RFC 6350 escapes only text
-        line += Get(r, F::web);
-        AppendFolded(out, line);
-    }
+    // URL is a URI, which RFC 6350 leaves unescaped, but readers take an unescaped comma
+    // in it as the end of a value: escaped as text, every reader gives back the whole of it.
+    if (!Get(r, F::web).empty())
+        emit("URL:", {Get(r, F::web)});
     out += "END:VCARD\r\n";
 }
 
@@ -413,9 +412,7 @@ class Reader {
             set(F::departamento, std::move(units));
         } else if (Is(p.name, "URL") && !c.haveUrl) {
             c.haveUrl = true;
-            std::string url = Decode(p, number); // a URI: nothing to unescape
-            JoinValueLines(url);
-            set(F::web, std::move(url));
+            set(F::web, Text(p, number));
         }
     }
 
