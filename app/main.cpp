@@ -6,6 +6,7 @@
 #include "qtsupport/PlatformServices.h"
 #include "app/agenda.h"
 
+#include <BuildInfo.h>
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
@@ -14,7 +15,11 @@ int main(int argc, char* argv[]) {
         return *status;
 
     QApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources); // the resources live in a static library the linker may drop
     QApplication::setApplicationName(QStringLiteral("KTRVO"));
+    QApplication::setDesktopFileName(
+        QStringLiteral(VELDRANO_APP_ID)); // ties windows to the menu entry
+    QApplication::setWindowIcon(Icons::Program());
     const auto book = CommandLine::BookToOpen(QApplication::arguments());
     if (!book)
         return 2;
