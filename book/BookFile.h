@@ -27,6 +27,8 @@ inline constexpr int kBookHeaderLines = 1 + kFieldCount; // "[OPCIONES]" and the
 // column only when they are exactly "YES"; then eleven lines per record, at least one
 // record. Throws BookFormatError otherwise.
 BookContents ParseBook(const Lines& lines);
+// The same, taking the fields' text out of the lines instead of copying it.
+BookContents ParseBook(Lines&& lines);
 
 // The lines of a book file: "[OPCIONES]", "YES"/"NO" per column (-1 in `columnaOculta`
 // is hidden), then each record's eleven fields.
