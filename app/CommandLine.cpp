@@ -61,14 +61,10 @@ class ProgressLine {
             std::fputs("\r\033[K", stderr);
     }
 
-    void Report(size_t done, size_t total) {
+    void Report(size_t done) {
         if (!m_shown)
             return;
-        if (total == 0)
-            std::fprintf(stderr, "\r\033[KLeyendo: %zu contactos", done);
-        else
-            std::fprintf(stderr, "\r\033[KEscribiendo: %zu de %zu contactos (%zu %%)", done, total,
-                         done * 100 / total);
+        std::fprintf(stderr, "\r\033[KConvirtiendo: %zu contactos", done);
         std::fflush(stderr);
         m_drawn = true;
     }
@@ -92,7 +88,7 @@ int Convert(const std::string& in, const std::string& out, bool lossy) {
         veldrano::ConversionResult result;
         {
             ProgressLine progress;
-            options.progress = [&](size_t done, size_t total) { progress.Report(done, total); };
+            options.progress = [&](size_t done) { progress.Report(done); };
             result = veldrano::ConvertContacts(in, *inFormat, out, *outFormat, options);
         }
         if (result.replaced > 0)

@@ -36,6 +36,26 @@ BookContents ParseBook(Lines&& lines) {
     return Parse(lines);
 }
 
+void ForEachBookRecord(std::string_view bytes,
+                       const std::function<void(const ContactRecord&, size_t line)>& onRecord) {
+    ContactRecord record; // reused: its strings keep their buffers from record to record
+    size_t line = 0;
+    int field = 0;
+    ForEachLine(bytes, [&](std::string_view text) {
+        if (++line <= static_cast<size_t>(kBookHeaderLines))
+            return;
+        record[field].assign(text);
+        if (++field == kFieldCount) {
+            onRecord(record, line - kFieldCount + 1);
+            field = 0;
+        }
+    });
+    if (line < static_cast<size_t>(kBookHeaderLines))
+        throw BookFormatError("missing column options");
+    if (field != 0 || line == static_cast<size_t>(kBookHeaderLines))
+        throw BookFormatError("incomplete record");
+}
+
 Lines BookToLines(const std::array<int, kFieldCount>& columnaOculta,
                   const std::vector<ContactRecord>& records) {
     Lines lines;

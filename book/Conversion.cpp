@@ -7,7 +7,6 @@
 #include "text/Charset.h"
 
 #include <cstdio>
-#include <vector>
 
 namespace veldrano {
 
@@ -23,107 +22,99 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-// Carries every record between UTF-8 and the code page, naming the contact when a
-// character does not fit.
+// Takes the contacts one by one as the input is read and appends each to the output, so
+// that neither file is ever held as lines or records: a million contacts cost the two
+// files' bytes and little else.
 class Converter {
   public:
-    explicit Converter(const ConversionOptions& options)
-        : m_options(options), m_charset(Charset::ForCodePage(options.codePage)) {}
-
-    std::vector<ContactRecord> Read(const std::string& path, ContactFormat format) {
-        std::vector<ContactRecord> records;
-        if (format == ContactFormat::Book)
-            return ParseBook(ReadTextLines(path)).records;
-        const std::string bytes = ReadFileBytes(path);
-        const ContactSink sink = [&](ContactRecord&& utf8, size_t line) {
-            for (int k = 0; k < kFieldCount; ++k)
-                utf8[k] = Carry(utf8, k, records.size() + 1, line, true);
-            records.push_back(std::move(utf8));
-            Progress(records.size(), 0);
-        };
-        if (format == ContactFormat::VCard)
-            ReadVCards(bytes, sink);
-        else
-            ReadContactCsv(bytes, sink);
-        return records;
+    Converter(const ConversionOptions& options, ContactFormat outFormat, size_t inputSize)
+        : m_options(options), m_charset(Charset::ForCodePage(options.codePage)),
+          m_format(outFormat) {
+        // Room for the whole output at once: a vCard takes about 1.8 times a book's bytes.
+        m_out.reserve(outFormat == ContactFormat::VCard ? 2 * inputSize
+                                                        : inputSize + inputSize / 4);
+        if (m_format == ContactFormat::Book)
+            m_out = JoinLines(BookToLines({}, {})); // "[OPCIONES]" and every column shown
+        else if (m_format == ContactFormat::Csv)
+            AppendCsvHeader(m_out);
     }
 
-    std::string Write(const std::vector<ContactRecord>& records, ContactFormat format) {
-        if (format == ContactFormat::Book)
-            return JoinLines(BookToLines({}, records));
-        std::string out;
-        out.reserve(records.size() * 256);
-        if (format == ContactFormat::Csv)
-            AppendCsvHeader(out);
-        ContactRecord utf8;
-        for (size_t r = 0; r < records.size(); ++r) {
+    // A contact of a vCard or CSV file, in UTF-8.
+    void AddUtf8(ContactRecord&& utf8, size_t line) {
+        for (int k = 0; k < kFieldCount; ++k)
+            m_record[k] = Carry(utf8, k, line, true);
+        Add(m_record, line);
+    }
+
+    // A contact in the code page, as the book file holds it.
+    void Add(const ContactRecord& record, size_t line) {
+        ++m_count;
+        if (m_format == ContactFormat::Book) {
+            for (const auto& field : record)
+                AppendLine(m_out, field);
+        } else {
             for (int k = 0; k < kFieldCount; ++k)
-                utf8[k] =
-                    Carry(records[r], k, r + 1, kBookHeaderLines + r * kFieldCount + 1, false);
-            if (format == ContactFormat::VCard)
-                AppendVCard(out, utf8);
+                m_utf8[k] = Carry(record, k, line, false);
+            if (m_format == ContactFormat::VCard)
+                AppendVCard(m_out, m_utf8);
             else
-                AppendCsvRow(out, utf8);
-            Progress(r + 1, records.size());
+                AppendCsvRow(m_out, m_utf8);
         }
-        return out;
+        if (m_options.progress && m_count % kProgressStep == 0)
+            m_options.progress(m_count);
     }
 
+    size_t count() const { return m_count; }
     size_t replaced() const { return m_replaced; }
+    const std::string& bytes() const { return m_out; }
 
   private:
     // One field carried across, toward the code page (`fromUtf8`) or away from it.
-    std::string Carry(const ContactRecord& record, int k, size_t contact, size_t line,
-                      bool fromUtf8) {
+    std::string Carry(const ContactRecord& record, int k, size_t line, bool fromUtf8) {
         size_t* count = m_options.lossy ? &m_replaced : nullptr;
         try {
             return fromUtf8 ? m_charset.FromUtf8(record[k], count)
                             : m_charset.ToUtf8(record[k], count);
         } catch (const CharsetError& e) {
-            throw InterchangeError(line, Describe(e, record, k, contact, fromUtf8));
+            throw InterchangeError(line, Describe(e, record, k, fromUtf8));
         }
     }
 
-    std::string Describe(const CharsetError& e, const ContactRecord& record, int k, size_t contact,
-                         bool fromUtf8) {
+    std::string Describe(const CharsetError& e, const ContactRecord& record, int k, bool fromUtf8) {
         std::string name = record[FieldIndex(Field::nombre)];
         if (!fromUtf8) {
             size_t ignored = 0;
             name = m_charset.ToUtf8(name, &ignored);
         }
         const std::string page = std::to_string(m_options.codePage);
-        std::string what = "contacto " + std::to_string(contact) + " (\xC2\xAB" + name +
+        std::string what = "contacto " + std::to_string(m_count + 1) + " (\xC2\xAB" + name +
                            "\xC2\xBB), campo \xC2\xAB" + std::string(kFieldNames[k]) + "\xC2\xBB: ";
         char code[16];
         if (e.codePoint() >= 0) {
             std::snprintf(code, sizeof code, "U+%04lX", e.codePoint());
-            what += "el car\xC3\xA1"
-                    "cter \xC2\xAB" +
-                    e.character() + "\xC2\xBB (" + code +
-                    ") no cabe en la p\xC3\xA1gina de c\xC3\xB3"
-                    "digos " +
-                    page;
-        } else {
-            std::snprintf(code, sizeof code, "0x%02X",
-                          static_cast<unsigned char>(e.character().at(0)));
-            what += fromUtf8 ? std::string("el byte ") + code + " no es UTF-8"
-                             : std::string("el byte ") + code +
-                                   " no es un car\xC3\xA1"
-                                   "cter de la p\xC3\xA1gina de "
-                                   "c\xC3\xB3"
-                                   "digos " +
-                                   page;
+            return what +
+                   "el car\xC3\xA1"
+                   "cter \xC2\xAB" +
+                   e.character() + "\xC2\xBB (" + code +
+                   ") no cabe en la p\xC3\xA1gina de c\xC3\xB3"
+                   "digos " +
+                   page;
         }
-        return what;
-    }
-
-    void Progress(size_t done, size_t total) {
-        if (m_options.progress && (done % kProgressStep == 0 || done == total))
-            m_options.progress(done, total);
+        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(e.character().at(0)));
+        return what + "el byte " + code +
+               (fromUtf8 ? " no es UTF-8"
+                         : " no es un car\xC3\xA1"
+                           "cter de la p\xC3\xA1gina de c\xC3\xB3"
+                           "digos " +
+                               page);
     }
 
     const ConversionOptions& m_options;
     Charset m_charset;
+    ContactFormat m_format;
+    std::string m_out;
+    ContactRecord m_record, m_utf8; // reused for every contact
+    size_t m_count = 0;
     size_t m_replaced = 0;
 };
 
@@ -146,12 +137,27 @@ std::optional<ContactFormat> FormatOfPath(std::string_view path) {
 ConversionResult ConvertContacts(const std::string& in, ContactFormat inFormat,
                                  const std::string& out, ContactFormat outFormat,
                                  const ConversionOptions& options) {
-    Converter converter(options);
-    const std::vector<ContactRecord> records = converter.Read(in, inFormat);
-    if (records.empty())
+    const std::string bytes = ReadFileBytes(in);
+    Converter converter(options, outFormat, bytes.size());
+    const ContactSink fromUtf8 = [&](ContactRecord&& utf8, size_t line) {
+        converter.AddUtf8(std::move(utf8), line);
+    };
+    switch (inFormat) {
+    case ContactFormat::Book:
+        ForEachBookRecord(
+            bytes, [&](const ContactRecord& record, size_t line) { converter.Add(record, line); });
+        break;
+    case ContactFormat::VCard:
+        ReadVCards(bytes, fromUtf8);
+        break;
+    case ContactFormat::Csv:
+        ReadContactCsv(bytes, fromUtf8);
+        break;
+    }
+    if (converter.count() == 0)
         throw InterchangeError(0, "el archivo no contiene ning\xC3\xBAn contacto");
-    WriteFileAtomically(out, converter.Write(records, outFormat));
-    return {records.size(), converter.replaced()};
+    WriteFileAtomically(out, converter.bytes());
+    return {converter.count(), converter.replaced()};
 }
 
 } // namespace veldrano

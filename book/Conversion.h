@@ -21,9 +21,8 @@ struct ConversionOptions {
     // Write "?" for a character the code page cannot hold (or a byte that is no character
     // of it) and count it, instead of stopping.
     bool lossy = false;
-    // Called every few thousand contacts with those done so far and their total, which is 0
-    // while the input is still being read.
-    std::function<void(size_t done, size_t total)> progress;
+    // Called every few thousand contacts with the number converted so far.
+    std::function<void(size_t done)> progress;
 };
 
 struct ConversionResult {

@@ -30,21 +30,8 @@ std::string FolderOf(const std::string& path) {
 } // namespace
 
 Lines SplitLines(std::string_view bytes) {
-    if (auto nul = bytes.find('\0'); nul != std::string_view::npos)
-        bytes = bytes.substr(0, nul);
     Lines lines;
-    size_t start = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char c = bytes[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        lines.emplace_back(bytes.substr(start, i - start));
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < bytes.size())
-        lines.emplace_back(bytes.substr(start));
+    ForEachLine(bytes, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -54,10 +41,8 @@ std::string JoinLines(const Lines& lines) {
         total += l.size() + 2;
     std::string out;
     out.reserve(total);
-    for (const auto& l : lines) {
-        out += l;
-        out += "\r\n";
-    }
+    for (const auto& l : lines)
+        AppendLine(out, l);
     return out;
 }
 

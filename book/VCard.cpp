@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace veldrano {
@@ -312,7 +313,7 @@ class Reader {
         if (Is(p.name, "BEGIN") && Is(p.value, "VCARD")) {
             if (m_card)
                 throw InterchangeError(number, "BEGIN:VCARD dentro de otra tarjeta");
-            m_card = std::make_unique<CardState>();
+            m_card.emplace();
             m_card->line = number;
         } else if (Is(p.name, "END") && Is(p.value, "VCARD")) {
             if (!m_card)
@@ -331,10 +332,16 @@ class Reader {
     }
 
   private:
-    // The value as UTF-8 text, still escaped.
-    std::string Decode(const Property& p, size_t number) {
-        std::string bytes =
-            p.quotedPrintable ? DecodeQuotedPrintable(p.value) : std::string(p.value);
+    // The value as UTF-8 text, still escaped; a view of the line itself when it needs no
+    // decoding, which is nearly always.
+    std::string_view Decode(const Property& p, size_t number) {
+        if (!p.quotedPrintable && (p.charset.empty() || Is(p.charset, "UTF-8"))) {
+            if (!IsValidUtf8(p.value))
+                throw InterchangeError(number, "el valor no es UTF-8 y no lleva CHARSET");
+            return p.value;
+        }
+        std::string& bytes = m_decoded;
+        bytes = p.quotedPrintable ? DecodeQuotedPrintable(p.value) : std::string(p.value);
         if (!p.charset.empty() && !Is(p.charset, "UTF-8")) {
             auto it = m_charsets.find(std::string(p.charset));
             if (it == m_charsets.end()) {
@@ -360,7 +367,10 @@ class Reader {
     }
 
     std::string Text(const Property& p, size_t number) {
-        return std::move(Components(Decode(p, number), ",", false)[0]);
+        const std::string_view value = Decode(p, number);
+        if (value.find_first_of("\\\r\n") == std::string_view::npos)
+            return std::string(value); // nothing escaped
+        return std::move(Components(value, ",", false)[0]);
     }
 
     void Take(const Property& p, size_t number) {
@@ -434,7 +444,8 @@ class Reader {
     }
 
     const ContactSink& m_sink;
-    std::unique_ptr<CardState> m_card;
+    std::optional<CardState> m_card;
+    std::string m_decoded; // a value decoded from quoted-printable or another charset
     std::map<std::string, std::unique_ptr<Charset>> m_charsets;
 };
 
