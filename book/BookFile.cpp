@@ -2,10 +2,7 @@
 
 namespace veldrano {
 
-namespace {
-
-// Copies the fields out of const lines and moves them out of lines the caller gave away.
-template <typename LinesT> BookContents Parse(LinesT& lines) {
+BookContents ParseBook(const Lines& lines) {
     const size_t count = lines.size();
     if (count < static_cast<size_t>(kBookHeaderLines))
         throw BookFormatError("missing column options");
@@ -22,18 +19,8 @@ template <typename LinesT> BookContents Parse(LinesT& lines) {
     book.records.resize(records);
     for (size_t r = 0; r < records; ++r)
         for (int f = 0; f < kFieldCount; ++f)
-            book.records[r][f] = std::move(lines[kBookHeaderLines + r * kFieldCount + f]);
+            book.records[r][f] = lines[kBookHeaderLines + r * kFieldCount + f];
     return book;
-}
-
-} // namespace
-
-BookContents ParseBook(const Lines& lines) {
-    return Parse(lines);
-}
-
-BookContents ParseBook(Lines&& lines) {
-    return Parse(lines);
 }
 
 void ForEachBookRecord(std::string_view bytes,

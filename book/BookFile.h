@@ -28,8 +28,6 @@ inline constexpr int kBookHeaderLines = 1 + kFieldCount; // "[OPCIONES]" and the
 // column only when they are exactly "YES"; then eleven lines per record, at least one
 // record. Throws BookFormatError otherwise.
 BookContents ParseBook(const Lines& lines);
-// The same, taking the fields' text out of the lines instead of copying it.
-BookContents ParseBook(Lines&& lines);
 
 // Calls `onRecord` for each record of a book file's bytes, in file order, with the line
 // where the record starts (from 1), without keeping the file as lines. Accepts what
