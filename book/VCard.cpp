@@ -187,18 +187,21 @@ void ApplyParameter(Property& p, std::string_view param) {
         p.uri = Is(value, "URI");
 }
 
+// The first `c` outside double quotes (parameter values may hold ':' and ';' in quotes).
+size_t FindUnquoted(std::string_view text, char c) {
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == c && !quoted)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
 // Splits a content line; false when it has no colon outside quotes.
 bool ParseProperty(std::string_view line, Property& p) {
-    bool quoted = false;
-    size_t colon = std::string_view::npos;
-    for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"')
-            quoted = !quoted;
-        else if (line[i] == ':' && !quoted) {
-            colon = i;
-            break;
-        }
-    }
+    const size_t colon = FindUnquoted(line, ':');
     if (colon == std::string_view::npos)
         return false;
     std::string_view head = line.substr(0, colon);
@@ -209,16 +212,7 @@ bool ParseProperty(std::string_view line, Property& p) {
         p.name.remove_prefix(dot + 1); // a group name ties properties together; not needed here
     while (semi != std::string_view::npos) {
         head.remove_prefix(semi + 1);
-        quoted = false;
-        semi = std::string_view::npos;
-        for (size_t i = 0; i < head.size(); ++i) {
-            if (head[i] == '"')
-                quoted = !quoted;
-            else if (head[i] == ';' && !quoted) {
-                semi = i;
-                break;
-            }
-        }
+        semi = FindUnquoted(head, ';');
         ApplyParameter(p, head.substr(0, semi));
     }
     return true;

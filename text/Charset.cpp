@@ -1,5 +1,7 @@
 #include "text/Charset.h"
 
+#include "text/CodePage.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -14,23 +16,6 @@ iconv_t Open(const std::string& to, const std::string& from) {
     if (cd == reinterpret_cast<iconv_t>(-1))
         throw std::invalid_argument("unknown character set " + (to == "UTF-8" ? from : to));
     return cd;
-}
-
-const char* IconvName(int codePage) {
-    // The Windows code pages themselves, not their ISO cousins: CP932 is not Shift_JIS and
-    // CP949 is not EUC-KR, and a book written on Windows holds their extra characters.
-    switch (codePage) {
-    case 932:
-        return "CP932";
-    case 936:
-        return "CP936";
-    case 949:
-        return "CP949";
-    case 950:
-        return "CP950";
-    default:
-        return "CP1252";
-    }
 }
 
 bool IsAscii(std::string_view text) {
@@ -137,7 +122,7 @@ Charset::~Charset() {
 }
 
 Charset Charset::ForCodePage(int codePage) {
-    return Charset(IconvName(codePage));
+    return Charset(CodePageIconvName(codePage));
 }
 
 std::string Charset::ToUtf8(std::string_view bytes, size_t* replaced) {
