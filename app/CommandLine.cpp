@@ -3,7 +3,6 @@
 #include "book/BookFile.h"
 #include "book/Conversion.h"
 #include "book/Interchange.h"
-#include "book/TextFile.h"
 #include "text/CodePage.h"
 
 #include <BuildInfo.h>
@@ -28,19 +27,16 @@ constexpr char kHelp[] =
     "Sin opciones abre la ventana; con AGENDA.kbx abre ese archivo en ella.\n"
     "\n"
     "  --convert ENTRADA SALIDA  convierte los contactos de ENTRADA y los escribe en\n"
-    "                            SALIDA, en el formato que dice cada extensi\xC3\xB3n:\n"
+    "                            SALIDA, en el formato que dice cada extensión:\n"
     "                              .kbx  agenda de VELDRANO\n"
     "                              .vcf  vCard (lee 2.1, 3.0 y 4.0; escribe 4.0)\n"
     "                              .csv  CSV en UTF-8 con una fila de cabecera\n"
     "                            SALIDA solo se escribe si todo se ha convertido.\n"
-    "  --lossy                   con --convert: escribe \xC2\xAB?\xC2\xBB en lugar de cada "
-    "car\xC3\xA1"
-    "cter\n"
-    "                            que la p\xC3\xA1gina de c\xC3\xB3"
-    "digos no admite, y dice cu\xC3\xA1ntos fueron,\n"
+    "  --lossy                   con --convert: escribe «?» en lugar de cada carácter\n"
+    "                            que la página de códigos no admite, y dice cuántos fueron,\n"
     "                            en vez de detenerse en el primero\n"
     "  -h, --help                muestra esta ayuda y termina\n"
-    "  --version                 muestra la versi\xC3\xB3n y termina\n";
+    "  --version                 muestra la versión y termina\n";
 
 bool IsOwnOption(const std::string& arg) {
     return arg == "--help" || arg == "-h" || arg == "--version" || arg == "--convert" ||
@@ -79,8 +75,8 @@ int Convert(const std::string& in, const std::string& out, bool lossy) {
     const auto outFormat = veldrano::FormatOfPath(out);
     for (const auto& [path, format] : {std::pair{in, inFormat}, std::pair{out, outFormat}})
         if (!format)
-            return Misuse("no s\xC3\xA9 qu\xC3\xA9 formato tiene \xC2\xAB" + path +
-                          "\xC2\xBB: la extensi\xC3\xB3n ha de ser .kbx, .vcf o .csv");
+            return Misuse("no sé qué formato tiene «" + path +
+                          "»: la extensión ha de ser .kbx, .vcf o .csv");
     veldrano::ConversionOptions options;
     options.codePage = veldrano::CurrentLocale().codePage;
     options.lossy = lossy;
@@ -93,19 +89,17 @@ int Convert(const std::string& in, const std::string& out, bool lossy) {
         }
         if (result.replaced > 0)
             std::fprintf(stderr,
-                         "torvikalen: caracteres escritos como \xC2\xAB?\xC2\xBB porque la "
-                         "p\xC3\xA1gina de c\xC3\xB3"
-                         "digos %d no los admite: %zu\n",
+                         "torvikalen: caracteres escritos como «?» porque la "
+                         "página de códigos %d no los admite: %zu\n",
                          options.codePage, result.replaced);
         return 0;
     } catch (const veldrano::InterchangeError& e) {
         if (e.line() > 0)
-            std::fprintf(stderr, "torvikalen: %s, l\xC3\xADnea %zu: %s\n", in.c_str(), e.line(),
-                         e.what());
+            std::fprintf(stderr, "torvikalen: %s, línea %zu: %s\n", in.c_str(), e.line(), e.what());
         else
             std::fprintf(stderr, "torvikalen: %s: %s\n", in.c_str(), e.what());
     } catch (const veldrano::BookFormatError&) {
-        std::fprintf(stderr, "torvikalen: %s: Formato de archivo no v\xC3\xA1lido\n", in.c_str());
+        std::fprintf(stderr, "torvikalen: %s: Formato de archivo no válido\n", in.c_str());
     } catch (const std::exception& e) { // a file that cannot be read or written
         std::fprintf(stderr, "torvikalen: %s\n", e.what());
     }
@@ -138,7 +132,7 @@ std::optional<int> Run(int argc, char* argv[]) {
         else if (arg == "--convert")
             convert = true;
         else if (arg.size() > 1 && arg[0] == '-')
-            return Misuse("opci\xC3\xB3n desconocida \xC2\xAB" + arg + "\xC2\xBB");
+            return Misuse("opción desconocida «" + arg + "»");
         else
             files.push_back(arg);
     }
@@ -154,7 +148,7 @@ std::optional<QString> BookToOpen(const QStringList& arguments) {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            Misuse("opci\xC3\xB3n desconocida \xC2\xAB" + arg.toStdString() + "\xC2\xBB");
+            Misuse("opción desconocida «" + arg.toStdString() + "»");
             return std::nullopt;
         }
         if (!book.isEmpty()) {

@@ -17,8 +17,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources); // the resources live in a static library the linker may drop
     QApplication::setApplicationName(QStringLiteral("KTRVO"));
-    QApplication::setDesktopFileName(
-        QStringLiteral(VELDRANO_APP_ID)); // ties windows to the menu entry
+    // Ties the windows to the desktop entry, whose icon and name the desktop then shows.
+    QApplication::setDesktopFileName(QStringLiteral(VELDRANO_APP_ID));
     QApplication::setWindowIcon(Icons::Program());
     const auto book = CommandLine::BookToOpen(QApplication::arguments());
     if (!book)

@@ -33,19 +33,9 @@ inline constexpr int FieldIndex(Field f) {
 // The fields' names as the list's column captions show them, in UTF-8: the header of the
 // program's CSV and the names its messages give.
 inline constexpr std::string_view kFieldNames[kFieldCount] = {
-    "Nombre y Apellidos",
-    "Direcci\xC3\xB3n",
-    "Tel\xC3\xA9"
-    "fono",
-    "Correo Electr\xC3\xB3nico",
-    "C\xC3\xB3"
-    "digo Postal",
-    "M\xC3\xB3vil",
-    "Fax",
-    "Organizaci\xC3\xB3n",
-    "Departamento",
-    "P\xC3\xA1gina Web",
-    "Oficina",
+    "Nombre y Apellidos", "Dirección",  "Teléfono", "Correo Electrónico",
+    "Código Postal",      "Móvil",      "Fax",      "Organización",
+    "Departamento",       "Página Web", "Oficina",
 };
 
 } // namespace veldrano

@@ -87,26 +87,17 @@ class Converter {
             name = m_charset.ToUtf8(name, &ignored);
         }
         const std::string page = std::to_string(m_options.codePage);
-        std::string what = "contacto " + std::to_string(m_count + 1) + " (\xC2\xAB" + name +
-                           "\xC2\xBB), campo \xC2\xAB" + std::string(kFieldNames[k]) + "\xC2\xBB: ";
+        std::string what = "contacto " + std::to_string(m_count + 1) + " («" + name +
+                           "»), campo «" + std::string(kFieldNames[k]) + "»: ";
         char code[16];
         if (e.codePoint() >= 0) {
             std::snprintf(code, sizeof code, "U+%04lX", e.codePoint());
-            return what +
-                   "el car\xC3\xA1"
-                   "cter \xC2\xAB" +
-                   e.character() + "\xC2\xBB (" + code +
-                   ") no cabe en la p\xC3\xA1gina de c\xC3\xB3"
-                   "digos " +
-                   page;
+            return what + "el carácter «" + e.character() + "» (" + code +
+                   ") no cabe en la página de códigos " + page;
         }
         std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(e.character().at(0)));
         return what + "el byte " + code +
-               (fromUtf8 ? " no es UTF-8"
-                         : " no es un car\xC3\xA1"
-                           "cter de la p\xC3\xA1gina de c\xC3\xB3"
-                           "digos " +
-                               page);
+               (fromUtf8 ? " no es UTF-8" : " no es un carácter de la página de códigos " + page);
     }
 
     const ConversionOptions& m_options;
@@ -155,7 +146,7 @@ ConversionResult ConvertContacts(const std::string& in, ContactFormat inFormat,
         break;
     }
     if (converter.count() == 0)
-        throw InterchangeError(0, "el archivo no contiene ning\xC3\xBAn contacto");
+        throw InterchangeError(0, "el archivo no contiene ningún contacto");
     WriteFileAtomically(out, converter.bytes());
     return {converter.count(), converter.replaced()};
 }
