@@ -24,7 +24,7 @@ xmllint --noout "$prefix/share/mime/packages/$id.xml" \
 grep -qx 'Exec=torvikalen %f' "$desktop" || fail "Exec does not pass the file"
 grep -qx "Icon=$id" "$desktop" || fail "Icon is not the installed icon"
 grep -qx 'Name=VELDRANO' "$desktop" || fail "no name"
-grep -q '^Comment\[es\]=' "$desktop" || fail "no Spanish comment"
+grep -qx 'Comment=Guarde sus contactos.*' "$desktop" || fail "no Spanish comment"
 
 # The desktop's MIME database built from our definition maps .kbx files, and books by their
 # first line, to the type the desktop entry opens.
