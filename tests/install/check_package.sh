@@ -8,7 +8,7 @@ deb=$(ls "$dir"/veldrano_*.deb)
 fail() { echo "FAIL: $*"; exit 1; }
 
 depends=$(dpkg-deb --field "$deb" Depends)
-for needed in libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins libqt6svg6 libc6; do
+for needed in libqt6widgets6 libqt6printsupport6 libqt6svg6 libc6; do
   grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 [ "$(dpkg-deb --field "$deb" Package)" = veldrano ] || fail "package name"
