@@ -1,5 +1,6 @@
 #include "app/Icons.h"
 
+#include <BuildInfo.h>
 #include <QApplication>
 #include <QDir>
 #include <QStyle>
@@ -49,6 +50,11 @@ void SetUpTheme() {
             }
         }
     }
+}
+
+QIcon Program() {
+    return QIcon::fromTheme(QStringLiteral(VELDRANO_APP_ID),
+                            QIcon(QStringLiteral(":/veldrano.svg")));
 }
 
 QIcon Get(const char* command) {

@@ -25,6 +25,26 @@ BookContents ParseBook(const Lines& lines) {
     return book;
 }
 
+void ForEachBookRecord(std::string_view bytes,
+                       const std::function<void(const ContactRecord&, size_t line)>& onRecord) {
+    ContactRecord record; // reused: its strings keep their buffers from record to record
+    size_t line = 0;
+    int field = 0;
+    ForEachLine(bytes, [&](std::string_view text) {
+        if (++line <= static_cast<size_t>(kBookHeaderLines))
+            return;
+        record[field].assign(text);
+        if (++field == kFieldCount) {
+            onRecord(record, line - kFieldCount + 1);
+            field = 0;
+        }
+    });
+    if (line < static_cast<size_t>(kBookHeaderLines))
+        throw BookFormatError("missing column options");
+    if (field != 0 || line == static_cast<size_t>(kBookHeaderLines))
+        throw BookFormatError("incomplete record");
+}
+
 Lines BookToLines(const std::array<int, kFieldCount>& columnaOculta,
                   const std::vector<ContactRecord>& records) {
     Lines lines;
@@ -46,7 +66,7 @@ LoadedBook ParseBookFile(std::string_view bytes) {
 
 LoadedBook ParseBookFile(FileBytes bytes) {
     size_t count = 0;
-    ForEachLine(bytes.view(), [&](size_t, size_t) { ++count; });
+    ForEachLine(bytes.view(), [&](std::string_view) { ++count; });
     if (count < static_cast<size_t>(kBookHeaderLines))
         throw BookFormatError("missing column options");
     const size_t recordLines = count - kBookHeaderLines;
@@ -59,12 +79,13 @@ LoadedBook ParseBookFile(FileBytes bytes) {
     const std::string_view text = book.records.fileText();
     size_t line = 0;
     BookStore::FilePlaces places{};
-    ForEachLine(text, [&](size_t start, size_t length) {
+    ForEachLine(text, [&](std::string_view lineText) {
         if (line >= 1 && line < static_cast<size_t>(kBookHeaderLines)) {
-            book.hidden[line - 1] = text.substr(start, length) != "YES";
+            book.hidden[line - 1] = lineText != "YES";
         } else if (line >= static_cast<size_t>(kBookHeaderLines)) {
             const size_t f = (line - kBookHeaderLines) % kFieldCount;
-            places[f] = {static_cast<uint32_t>(start), static_cast<uint32_t>(length)};
+            places[f] = {static_cast<uint32_t>(lineText.data() - text.data()),
+                         static_cast<uint32_t>(lineText.size())};
             if (f == kFieldCount - 1)
                 book.records.appendFromFile(places);
         }

@@ -4,6 +4,7 @@
 #include "book/TextFile.h"
 
 #include <array>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -28,6 +29,13 @@ inline constexpr int kBookHeaderLines = 1 + kFieldCount; // "[OPCIONES]" and the
 // column only when they are exactly "YES"; then eleven lines per record, at least one
 // record. Throws BookFormatError otherwise.
 BookContents ParseBook(const Lines& lines);
+
+// Calls `onRecord` for each record of a book file's bytes, in file order, with the line
+// where the record starts (from 1), without keeping the file as lines. Accepts what
+// ParseBook accepts and throws BookFormatError otherwise, once the records before the fault
+// have been passed on.
+void ForEachBookRecord(std::string_view bytes,
+                       const std::function<void(const ContactRecord&, size_t line)>& onRecord);
 
 // The lines of a book file: "[OPCIONES]", "YES"/"NO" per column (-1 in `columnaOculta`
 // is hidden), then each record's eleven fields. A line break or NUL inside a field is

@@ -105,9 +105,7 @@ void SyncFolder(const std::string& folder) {
 
 Lines SplitLines(std::string_view bytes) {
     Lines lines;
-    ForEachLine(bytes, [&](size_t start, size_t length) {
-        lines.emplace_back(bytes.substr(start, length));
-    });
+    ForEachLine(bytes, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -117,10 +115,8 @@ std::string JoinLines(const Lines& lines) {
         total += l.size() + 2;
     std::string out;
     out.reserve(total);
-    for (const auto& l : lines) {
-        out += l;
-        out += "\r\n";
-    }
+    for (const auto& l : lines)
+        AppendLine(out, l);
     return out;
 }
 

@@ -16,10 +16,10 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Calls `line(offset, length)` for each line of `bytes`, in order: a line ends at CR LF, a
-// lone CR or a lone LF; a last line without an end is still a line; a NUL byte ends the
-// text; empty text has no lines.
-template <class LineFn> void ForEachLine(std::string_view bytes, LineFn&& line) {
+// Calls `onLine(std::string_view)` for each line of `bytes`: a line ends at CR LF, a lone CR
+// or a lone LF; a last line without an end is still a line; a NUL byte ends the text; empty
+// text has no lines.
+template <typename OnLine> void ForEachLine(std::string_view bytes, OnLine&& onLine) {
     if (auto nul = bytes.find('\0'); nul != std::string_view::npos)
         bytes = bytes.substr(0, nul);
     size_t start = 0;
@@ -27,17 +27,23 @@ template <class LineFn> void ForEachLine(std::string_view bytes, LineFn&& line) 
         const char c = bytes[i];
         if (c != '\r' && c != '\n')
             continue;
-        line(start, i - start);
+        onLine(bytes.substr(start, i - start));
         if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
             ++i;
         start = i + 1;
     }
     if (start < bytes.size())
-        line(start, bytes.size() - start);
+        onLine(bytes.substr(start));
 }
 
-// The lines of `bytes`, split as ForEachLine does.
+// The lines of `bytes`, split as ForEachLine splits them.
 Lines SplitLines(std::string_view bytes);
+
+// Appends a line followed by CR LF, as every line of the program's text files is written.
+inline void AppendLine(std::string& out, std::string_view line) {
+    out.append(line);
+    out += "\r\n";
+}
 
 // Every line followed by CR LF, the last one included.
 std::string JoinLines(const Lines& lines);

@@ -2,6 +2,7 @@
 
 #include "book/TextFile.h"
 
+#include <BuildInfo.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -36,12 +37,19 @@ void EnsureCreated() {
 
 QString HelpPagePath() {
     const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {dir + QStringLiteral("/ayuda.htm"),
-                                     dir + QStringLiteral("/../share/veldrano/ayuda.htm")}) {
+    const QString page = QStringLiteral("veldrano/ayuda.htm");
+    QStringList candidates{
+        dir + QStringLiteral("/ayuda.htm"), // the build tree
+        // The installation the binary belongs to, whatever prefix or staging folder it is in.
+        dir + QStringLiteral("/" VELDRANO_DATADIR_FROM_BINDIR "/") + page,
+    };
+    candidates += QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, page);
+    candidates += QStringLiteral(VELDRANO_DATADIR "/") + page; // the prefix it was built for
+    for (const QString& candidate : candidates) {
         if (QFileInfo::exists(candidate))
             return QFileInfo(candidate).canonicalFilePath();
     }
-    return dir + QStringLiteral("/../share/veldrano/ayuda.htm");
+    return candidates[1];
 }
 
 } // namespace DataFolder

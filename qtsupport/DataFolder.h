@@ -16,8 +16,9 @@ std::string File(const char* name);
 // Throws veldrano::FileError when the folder cannot be made.
 void EnsureCreated();
 
-// The help page shipped with the program: next to the binary in the build tree, or
-// under share/veldrano of the installation.
+// The help page shipped with the program: next to the binary in the build tree, else under
+// share/veldrano of the installation the binary is in (any prefix), of the desktop's data
+// folders, or of the prefix the program was built for.
 QString HelpPagePath();
 
 } // namespace DataFolder

@@ -14,10 +14,13 @@ packages=(
   clang-14 libclang-rt-14-dev
   # the formatting check of the test command
   clang-format-14
-  # running the window: icons, fonts, a headless X server for screenshots and window tests
-  tango-icon-theme fonts-dejavu-core fontconfig xvfb xauth
+  # running the window: the SVG plugin for the program's icon, icons, fonts, a headless X
+  # server for screenshots and window tests
+  libqt6svg6 tango-icon-theme fonts-dejavu-core fontconfig xvfb xauth
   # tests against peers nobody here wrote
-  python3 python3-aiosmtpd poppler-utils locales openssl msmtp
+  python3 python3-aiosmtpd python3-vobject abook poppler-utils locales openssl msmtp
+  # the Debian package and the checks of what an installation gives a desktop
+  dpkg-dev lintian desktop-file-utils appstream libxml2-utils shared-mime-info
 )
 
 missing=()

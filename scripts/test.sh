@@ -16,7 +16,11 @@ if command -v clang++-14 >/dev/null && ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1;
   fuzz_dir="$PWD/build/fuzz"
 fi
 
+# The Debian package is a release build of its own; its checks are registered with the tests.
+scripts/package.sh
+
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DVELDRANO_SANITIZE=ON -DVELDRANO_WERROR=ON -DVELDRANO_FUZZ_DIR="$fuzz_dir" >/dev/null
+  -DVELDRANO_SANITIZE=ON -DVELDRANO_WERROR=ON -DVELDRANO_FUZZ_DIR="$fuzz_dir" \
+  -DVELDRANO_PACKAGE_DIR="$PWD/build/package" >/dev/null
 cmake --build build/test
 ctest --test-dir build/test --output-on-failure -j2 "$@"

@@ -1,6 +1,7 @@
 #include "text/CodePage.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 
 namespace veldrano {
@@ -110,19 +111,37 @@ bool IsLeadByte(int codePage, unsigned char b) {
     }
 }
 
+namespace {
+
+struct CodePageNames {
+    int codePage;
+    const char* toolkit;
+    // The C library's names for the Windows code pages themselves, not their ISO cousins:
+    // CP932 is not Shift_JIS and CP949 is not EUC-KR, and a book written on Windows holds
+    // their extra characters.
+    const char* iconv;
+};
+constexpr CodePageNames kNames[] = {
+    {932, "Shift_JIS", "CP932"},      {936, "GBK", "CP936"},
+    {949, "windows-949", "CP949"},    {950, "Big5", "CP950"},
+    {1252, "windows-1252", "CP1252"},
+};
+
+const CodePageNames& NamesOf(int codePage) {
+    for (const auto& row : kNames)
+        if (row.codePage == codePage)
+            return row;
+    return kNames[std::size(kNames) - 1];
+}
+
+} // namespace
+
 const char* CodePageName(int codePage) {
-    switch (codePage) {
-    case 932:
-        return "Shift_JIS";
-    case 936:
-        return "GBK";
-    case 949:
-        return "windows-949";
-    case 950:
-        return "Big5";
-    default:
-        return "windows-1252";
-    }
+    return NamesOf(codePage).toolkit;
+}
+
+const char* CodePageIconvName(int codePage) {
+    return NamesOf(codePage).iconv;
 }
 
 } // namespace veldrano

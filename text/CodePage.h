@@ -30,4 +30,7 @@ bool IsLeadByte(int codePage, unsigned char byte);
 // The code page's name as the toolkit's converters know it ("windows-1252", "Shift_JIS", ...).
 const char* CodePageName(int codePage);
 
+// The code page's name as the C library's iconv knows it ("CP1252", "CP932", ...).
+const char* CodePageIconvName(int codePage);
+
 } // namespace veldrano

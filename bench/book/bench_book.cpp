@@ -7,6 +7,7 @@
 //    order), add one, modify one, delete one, paste 1,000, ordering on over a sorted list.
 #include "app/Application.h"
 #include "app/agenda.h"
+#include "bench/SampleBook.h"
 #include "book/BookFile.h"
 #include "book/TextFile.h"
 #include "qtsupport/PlatformServices.h"
@@ -34,68 +35,6 @@ namespace {
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// Contacts as people write them, in random order: Spanish names with accents, equal and
-// case-different names, most fields filled.
-std::vector<ContactRecord> MakeContacts(size_t count, unsigned seed) {
-    const char* given[] = {"Ana",
-                           "Luis",
-                           "Mar\xED"
-                           "a",
-                           "Jos\xE9",
-                           "\xC1ngel",
-                           "Luc\xED"
-                           "a",
-                           "Carmen",
-                           "Pedro",
-                           "In\xE9s",
-                           "Tom\xE1s",
-                           "Roc\xED"
-                           "o",
-                           "Jes\xFAs",
-                           "\xD3scar",
-                           "Nuria",
-                           "Ra\xFAl",
-                           "elena"};
-    const char* family[] = {"Garc\xED"
-                            "a",
-                            "Mart\xED"
-                            "nez",
-                            "L\xF3pez",
-                            "S\xE1nchez",
-                            "P\xE9rez",
-                            "G\xF3mez",
-                            "Mu\xF1oz",
-                            "Jim\xE9nez",
-                            "Ruiz",
-                            "Hern\xE1ndez",
-                            "d\xED"
-                            "az",
-                            "Ib\xE1\xF1"
-                            "ez"};
-    std::mt19937 random(seed);
-    auto pick = [&](const auto& list) { return std::string(list[random() % std::size(list)]); };
-    std::vector<ContactRecord> book(count);
-    for (size_t i = 0; i < count; ++i) {
-        ContactRecord& r = book[i];
-        r[0] = pick(given) + " " + pick(family) + " " + pick(family);
-        r[1] = "Calle " + pick(family) + " " + std::to_string(random() % 200);
-        r[2] = "9" + std::to_string(10000000 + random() % 89999999);
-        r[3] = "contacto" + std::to_string(i) + "@correo.example";
-        r[4] = std::to_string(10000 + random() % 40000);
-        r[5] = "6" + std::to_string(10000000 + random() % 89999999);
-        if (random() % 4 == 0)
-            r[6] = "9" + std::to_string(10000000 + random() % 89999999);
-        r[7] = "Empresa " + pick(family);
-        r[8] = random() % 2 ? "Ventas"
-                            : "Administraci\xF3"
-                              "n";
-        if (random() % 3 == 0)
-            r[9] = "https://www." + std::to_string(i) + ".example";
-        r[10] = "Planta " + std::to_string(random() % 9);
-    }
-    return book;
 }
 
 std::string Latin1ToUtf8(const std::string& bytes) {
@@ -174,7 +113,7 @@ void WholeProcesses(const std::string& self, const std::string& program, size_t 
                     const std::filesystem::path& dir) {
     const std::string kbx = (dir / "libro.kbx").string(), abook = (dir / "libro.abook").string();
     {
-        const std::vector<ContactRecord> book = MakeContacts(contacts, 1);
+        const std::vector<ContactRecord> book = MakeBook(contacts);
         WriteFileAtomically(kbx, JoinLines(BookToLines({}, book)));
         WriteFileAtomically(abook, AbookFile(book));
     }
@@ -250,7 +189,7 @@ template <class F> double Time(F&& f) {
 void InTheWindow(size_t contacts, const std::filesystem::path& dir) {
     const std::string random = (dir / "millon.kbx").string();
     const std::string sorted = (dir / "millon-ordenado").string();
-    WriteFileAtomically(random, JoinLines(BookToLines({}, MakeContacts(contacts, 2))));
+    WriteFileAtomically(random, JoinLines(BookToLines({}, MakeBook(contacts))));
     BenchPlatform platform;
     auto form = CreateApplicationWindows(platform);
     form->show();

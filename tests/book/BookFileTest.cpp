@@ -108,3 +108,41 @@ TEST(BookFile, EveryByteButNulCrAndLfSurvivesARoundTrip) {
         back[k] = book.hidden[k] ? -1 : 0;
     EXPECT_EQ(JoinLines(BookToLines(back, book.records)), file);
 }
+
+// The record-by-record reader used by conversions accepts exactly the files ParseBook does
+// and gives the same records.
+TEST(ForEachBookRecord, AgreesWithParseBook) {
+    std::vector<std::string> files = {"", ExampleFile(), ExampleFile() + "extra\r\n",
+                                      ExampleFile().substr(0, ExampleFile().size() - 2)};
+    for (int count : {0, 11, 12, 21, 22})
+        files.push_back(JoinLines(WithRecordLines(Options(), count)));
+    std::string lf = JoinLines(WithRecordLines(Options("no"), 22));
+    for (char& c : lf)
+        c = c == '\r' ? '\n' : c;
+    files.push_back(lf); // "\n\n" line ends: twice as many lines
+    files.push_back(JoinLines(WithRecordLines(Options(), 11)) + std::string("\0tail\r\n", 7));
+    for (const std::string& file : files) {
+        std::vector<ContactRecord> records;
+        std::vector<size_t> starts;
+        bool parsed = true, streamed = true;
+        BookContents book;
+        try {
+            book = ParseBook(SplitLines(file));
+        } catch (const BookFormatError&) {
+            parsed = false;
+        }
+        try {
+            ForEachBookRecord(file, [&](const ContactRecord& r, size_t line) {
+                records.push_back(r);
+                starts.push_back(line);
+            });
+        } catch (const BookFormatError&) {
+            streamed = false;
+        }
+        ASSERT_EQ(parsed, streamed) << file;
+        if (parsed) {
+            EXPECT_EQ(records, book.records) << file;
+            EXPECT_EQ(starts.back(), 13 + 11 * (records.size() - 1)) << file;
+        }
+    }
+}

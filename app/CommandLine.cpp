@@ -1,0 +1,174 @@
+#include "app/CommandLine.h"
+
+#include "app/SortBook.h"
+#include "book/BookFile.h"
+#include "book/Conversion.h"
+#include "book/Interchange.h"
+#include "text/CodePage.h"
+
+#include <BuildInfo.h>
+#include <QFileInfo>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace CommandLine {
+
+namespace {
+
+constexpr char kUsage[] = "Uso: torvikalen [AGENDA.kbx]\n"
+                          "     torvikalen --convert ENTRADA SALIDA [--lossy]\n"
+                          "     torvikalen --sort ENTRADA.kbx SALIDA.kbx\n"
+                          "     torvikalen --help | --version\n";
+
+constexpr char kHelp[] =
+    "\n"
+    "VELDRANO, agenda de direcciones con su propio cliente de correo.\n"
+    "\n"
+    "Sin opciones abre la ventana; con AGENDA.kbx abre ese archivo en ella.\n"
+    "\n"
+    "  --convert ENTRADA SALIDA  convierte los contactos de ENTRADA y los escribe en\n"
+    "                            SALIDA, en el formato que dice cada extensión:\n"
+    "                              .kbx  agenda de VELDRANO\n"
+    "                              .vcf  vCard (lee 2.1, 3.0 y 4.0; escribe 4.0)\n"
+    "                              .csv  CSV en UTF-8 con una fila de cabecera\n"
+    "                            SALIDA solo se escribe si todo se ha convertido.\n"
+    "  --lossy                   con --convert: escribe «?» en lugar de cada carácter\n"
+    "                            que la página de códigos no admite, y dice cuántos fueron,\n"
+    "                            en vez de detenerse en el primero\n"
+    "  --sort ENTRADA SALIDA     abre la agenda ENTRADA como la ventana, con sus contactos\n"
+    "                            en orden de nombre, y la guarda en SALIDA\n"
+    "  -h, --help                muestra esta ayuda y termina\n"
+    "  --version                 muestra la versión y termina\n";
+
+bool IsOwnOption(const std::string& arg) {
+    return arg == "--help" || arg == "-h" || arg == "--version" || arg == "--convert" ||
+           arg == "--lossy" || arg == "--sort";
+}
+
+int Misuse(const std::string& what) {
+    std::fprintf(stderr, "torvikalen: %s\n%s", what.c_str(), kUsage);
+    return 2;
+}
+
+// A progress line on a terminal, redrawn in place and cleared at the end.
+class ProgressLine {
+  public:
+    ProgressLine() : m_shown(::isatty(STDERR_FILENO) == 1) {}
+    ~ProgressLine() {
+        if (m_drawn)
+            std::fputs("\r\033[K", stderr);
+    }
+
+    void Report(size_t done) {
+        if (!m_shown)
+            return;
+        std::fprintf(stderr, "\r\033[KConvirtiendo: %zu contactos", done);
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+
+  private:
+    bool m_shown;
+    bool m_drawn = false;
+};
+
+int Convert(const std::string& in, const std::string& out, bool lossy) {
+    const auto inFormat = veldrano::FormatOfPath(in);
+    const auto outFormat = veldrano::FormatOfPath(out);
+    for (const auto& [path, format] : {std::pair{in, inFormat}, std::pair{out, outFormat}})
+        if (!format)
+            return Misuse("no sé qué formato tiene «" + path +
+                          "»: la extensión ha de ser .kbx, .vcf o .csv");
+    veldrano::ConversionOptions options;
+    options.codePage = veldrano::CurrentLocale().codePage;
+    options.lossy = lossy;
+    try {
+        veldrano::ConversionResult result;
+        {
+            ProgressLine progress;
+            options.progress = [&](size_t done) { progress.Report(done); };
+            result = veldrano::ConvertContacts(in, *inFormat, out, *outFormat, options);
+        }
+        if (result.replaced > 0)
+            std::fprintf(stderr,
+                         "torvikalen: caracteres escritos como «?» porque la "
+                         "página de códigos %d no los admite: %zu\n",
+                         options.codePage, result.replaced);
+        return 0;
+    } catch (const veldrano::InterchangeError& e) {
+        if (e.line() > 0)
+            std::fprintf(stderr, "torvikalen: %s, línea %zu: %s\n", in.c_str(), e.line(), e.what());
+        else
+            std::fprintf(stderr, "torvikalen: %s: %s\n", in.c_str(), e.what());
+    } catch (const veldrano::BookFormatError&) {
+        std::fprintf(stderr, "torvikalen: %s: Formato de archivo no válido\n", in.c_str());
+    } catch (const std::exception& e) { // a file that cannot be read or written
+        std::fprintf(stderr, "torvikalen: %s\n", e.what());
+    }
+    return 1;
+}
+
+} // namespace
+
+std::optional<int> Run(int argc, char* argv[]) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    bool any = false;
+    for (const auto& arg : args)
+        any = any || IsOwnOption(arg);
+    if (!any)
+        return std::nullopt;
+
+    bool lossy = false, convert = false, sort = false;
+    std::vector<std::string> files;
+    for (const auto& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s%s", kUsage, kHelp);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("torvikalen (VELDRANO) %s\n", VELDRANO_VERSION);
+            return 0;
+        }
+        if (arg == "--lossy")
+            lossy = true;
+        else if (arg == "--convert")
+            convert = true;
+        else if (arg == "--sort")
+            sort = true;
+        else if (arg.size() > 1 && arg[0] == '-')
+            return Misuse("opción desconocida «" + arg + "»");
+        else
+            files.push_back(arg);
+    }
+    if (sort) {
+        if (convert || lossy || files.size() != 2)
+            return Misuse("--sort necesita una agenda de entrada y una de salida");
+        return SortBook(files[0], files[1]);
+    }
+    if (!convert)
+        return Misuse("--lossy solo vale con --convert");
+    if (files.size() != 2)
+        return Misuse("--convert necesita un archivo de entrada y uno de salida");
+    return Convert(files[0], files[1], lossy);
+}
+
+std::optional<QString> BookToOpen(const QStringList& arguments) {
+    QString book;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            Misuse("opción desconocida «" + arg.toStdString() + "»");
+            return std::nullopt;
+        }
+        if (!book.isEmpty()) {
+            Misuse("solo se abre una agenda cada vez");
+            return std::nullopt;
+        }
+        book = QFileInfo(arg).absoluteFilePath();
+    }
+    return book;
+}
+
+} // namespace CommandLine

@@ -1,0 +1,32 @@
+#pragma once
+#include "book/ContactRecord.h"
+
+#include <cstddef>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace veldrano {
+
+// A file of another program's format (vCard, CSV) that cannot be read as contacts, or a
+// contact that cannot become a record of the program. The message is Spanish text for the
+// user; `line()` is the line of the input it concerns, from 1 (0 when none applies).
+class InterchangeError : public std::runtime_error {
+  public:
+    InterchangeError(size_t line, const std::string& message)
+        : std::runtime_error(message), m_line(line) {}
+    size_t line() const { return m_line; }
+
+  private:
+    size_t m_line;
+};
+
+// Receives each contact a reader finds, in file order: the eleven fields in UTF-8 (one line
+// each) and the line of the input where the contact starts.
+using ContactSink = std::function<void(ContactRecord&& utf8, size_t line)>;
+
+// A field holds one line: each line break (CR LF, CR or LF) inside an imported value becomes
+// one space.
+void JoinValueLines(std::string& value);
+
+} // namespace veldrano

@@ -1,0 +1,89 @@
+#!/usr/bin/python3
+"""The command line a user types, without a display: what each use prints and its exit status.
+
+    check_command_line.py TORVIKALEN"""
+import os
+import pty
+import subprocess
+import sys
+import tempfile
+
+PROGRAM = sys.argv[1]
+ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+ENV["LC_ALL"] = "es_ES.UTF-8"
+failures = []
+
+
+def book(records):
+    lines = ["[OPCIONES]"] + ["YES"] * 11
+    for i in range(records):
+        lines += [f"Contacto {i}", "Calle Peña", "555"] + [""] * 8
+    return "".join(l + "\r\n" for l in lines).encode("cp1252")
+
+
+with tempfile.TemporaryDirectory() as work:
+    def path(name):
+        return os.path.join(work, name)
+
+    files = {
+        "a.kbx": book(2),
+        "big.kbx": book(9000),
+        "bad.vcf": b"BEGIN:VCARD\r\nVERSION:3.0\r\nFN Ana\r\nEND:VCARD\r\n",
+        "ru.vcf": "BEGIN:VCARD\r\nFN:Ана\r\nEND:VCARD\r\n".encode(),
+    }
+    for name, data in files.items():
+        with open(path(name), "wb") as f:
+            f.write(data)
+
+    # arguments, exit status, text expected in stdout, in stderr, file that must not exist
+    cases = [
+        (["--version"], 0, "torvikalen (VELDRANO) 1.", "", None),
+        (["--help"], 0, "--convert ENTRADA SALIDA", "", None),
+        (["-h"], 0, "--lossy", "", None),
+        (["--convert", "a.kbx"], 2, "", "necesita un archivo de entrada y uno de salida", None),
+        (["--convert", "a.kbx", "a.txt"], 2, "", "formato", "a.txt"),
+        (["--lossy"], 2, "", "solo vale con --convert", None),
+        (["--convert", "a.kbx", "o.vcf", "--bogus"], 2, "", "desconocida", "o.vcf"),
+        (["--convert", "bad.vcf", "o.kbx"], 1, "", "bad.vcf, línea 3", "o.kbx"),
+        (["--convert", "ru.vcf", "o.kbx"], 1, "", "U+0410", "o.kbx"),
+        (["--convert", "missing.vcf", "o.kbx"], 1, "", "missing.vcf", "o.kbx"),
+        (["--convert", "a.vcf", "o.kbx"], 1, "", "a.vcf", "o.kbx"),
+        (["--convert", "ru.vcf", "o.kbx", "--lossy"], 0, "", "no los admite: 3", None),
+        (["--convert", "big.kbx", "big.csv"], 0, "", "", None),  # no progress off a terminal
+    ]
+    for args, status, out, err, absent in cases:
+        run = subprocess.run([PROGRAM] + args, cwd=work, env=ENV, capture_output=True)
+        stdout, stderr = run.stdout.decode(), run.stderr.decode()
+        what = " ".join(args)
+        if run.returncode != status:
+            failures.append(f"{what}: status {run.returncode}, not {status}: {stderr}")
+        if out not in stdout:
+            failures.append(f"{what}: stdout lacks {out!r}: {stdout!r}")
+        if err not in stderr or (not err and stderr):
+            failures.append(f"{what}: stderr {stderr!r}, expected {err!r}")
+        if absent and os.path.exists(path(absent)):
+            failures.append(f"{what}: wrote {absent}")
+
+    # On a terminal the conversion counts the contacts, and clears its line at the end.
+    leader, follower = pty.openpty()
+    run = subprocess.run([PROGRAM, "--convert", "big.kbx", "big.vcf"], cwd=work, env=ENV,
+                         stderr=follower, stdout=subprocess.DEVNULL)
+    os.close(follower)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(leader, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        shown += chunk
+    if run.returncode != 0 or b"Convirtiendo: 8192 contactos" not in shown:
+        failures.append(f"no progress line on a terminal: {shown!r}")
+    if not shown.endswith(b"\r\x1b[K"):
+        failures.append(f"progress line not cleared: {shown[-20:]!r}")
+
+for f in failures:
+    print("FAIL:", f)
+print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
+sys.exit(1 if failures else 0)
