@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <numeric>
 #include <stdexcept>
+#include <thread>
 
 using veldrano::BookStore;
 using veldrano::ContactRecord;
@@ -71,14 +72,38 @@ bool BookModel::rowsInNameOrder() const {
 }
 
 std::vector<uint32_t> BookModel::nameOrder() const {
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(m_store.size());
-    for (size_t row = 0; row < m_store.size(); ++row)
-        keys.push_back(m_collation.key(m_store.name(row)));
-    std::vector<uint32_t> order(m_store.size());
+    // Sort keys turn each later comparison into a byte compare. A large book is keyed and
+    // sorted in two halves at once, then merged (stably: equal names keep their order).
+    constexpr size_t kHalvesFrom = 20000;
+    const size_t count = m_store.size();
+    const size_t half = count >= kHalvesFrom ? count / 2 : count;
+    std::vector<QCollatorSortKey> first, second;
+    std::vector<uint32_t> order(count);
     std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    auto keyOf = [&](uint32_t row) -> const QCollatorSortKey& {
+        return row < half ? first[row] : second[row - half];
+    };
+    auto less = [&](uint32_t a, uint32_t b) { return keyOf(a).compare(keyOf(b)) < 0; };
+    auto keyAndSort = [&](const NameCollation& collation, std::vector<QCollatorSortKey>& keys,
+                          size_t from, size_t to) {
+        keys.reserve(to - from);
+        for (size_t row = from; row < to; ++row)
+            keys.push_back(collation.key(m_store.name(row)));
+        std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(from),
+                         order.begin() + static_cast<std::ptrdiff_t>(to), less);
+    };
+    std::thread other;
+    if (half < count)
+        other = std::thread([&] {
+            const NameCollation collation; // a collator serves one thread
+            keyAndSort(collation, second, half, count);
+        });
+    keyAndSort(m_collation, first, 0, half);
+    if (other.joinable()) {
+        other.join();
+        std::inplace_merge(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(half),
+                           order.end(), less);
+    }
     return order;
 }
 

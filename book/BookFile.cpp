@@ -1,5 +1,6 @@
 #include "book/BookFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace veldrano {
@@ -65,18 +66,14 @@ LoadedBook ParseBookFile(std::string_view bytes) {
 }
 
 LoadedBook ParseBookFile(FileBytes bytes) {
-    size_t count = 0;
-    ForEachLine(bytes.view(), [&](std::string_view) { ++count; });
-    if (count < static_cast<size_t>(kBookHeaderLines))
-        throw BookFormatError("missing column options");
-    const size_t recordLines = count - kBookHeaderLines;
-    if (recordLines < kFieldCount || recordLines % kFieldCount != 0)
-        throw BookFormatError("incomplete record");
-
     LoadedBook book;
     book.records = BookStore(std::move(bytes));
-    book.records.reserve(recordLines / kFieldCount);
     const std::string_view text = book.records.fileText();
+    // Room for the records a sample of the text promises; one pass reads the lines.
+    const std::string_view sample = text.substr(0, 65536);
+    const size_t sampleLines = static_cast<size_t>(std::count(sample.begin(), sample.end(), '\n'));
+    if (sampleLines > kBookHeaderLines && sample.size() < text.size())
+        book.records.reserve(text.size() / sample.size() * sampleLines / kFieldCount * 11 / 10);
     size_t line = 0;
     BookStore::FilePlaces places{};
     ForEachLine(text, [&](std::string_view lineText) {
@@ -91,6 +88,12 @@ LoadedBook ParseBookFile(FileBytes bytes) {
         }
         ++line;
     });
+    // A file must end on a whole record and hold at least one.
+    if (line < static_cast<size_t>(kBookHeaderLines))
+        throw BookFormatError("missing column options");
+    const size_t recordLines = line - kBookHeaderLines;
+    if (recordLines < kFieldCount || recordLines % kFieldCount != 0)
+        throw BookFormatError("incomplete record");
     return book;
 }
 

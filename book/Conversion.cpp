@@ -90,14 +90,11 @@ class Converter {
         const std::string page = std::to_string(m_options.codePage);
         std::string what = "contacto " + std::to_string(m_count + 1) + " («" + name +
                            "»), campo «" + std::string(kFields[k].columnCaption) + "»: ";
-        char code[16];
         if (e.codePoint() >= 0) {
-            std::snprintf(code, sizeof code, "U+%04lX", e.codePoint());
-            return what + "el carácter «" + e.character() + "» (" + code +
+            return what + "el carácter «" + e.character() + "» (" + CodePointText(e.codePoint()) +
                    ") no cabe en la página de códigos " + page;
         }
-        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(e.character().at(0)));
-        return what + "el byte " + code +
+        return what + "el byte " + ByteText(static_cast<unsigned char>(e.character().at(0))) +
                (fromUtf8 ? " no es UTF-8" : " no es un carácter de la página de códigos " + page);
     }
 

@@ -137,7 +137,8 @@ FileBytes ReadFileBuffer(const std::string& path) {
         FailWith("Cannot open file", path, kNotRegular);
     }
     FileBytes bytes;
-    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 65536;
+    // One byte more than the file holds, so the read that finds its end needs no room.
+    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 65536;
     bytes.data.reset(new char[capacity]);
     for (;;) {
         if (bytes.size == capacity) { // the file grew while read, or its size was unknown

@@ -23,19 +23,19 @@ bool IsAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-std::string Hex(unsigned char byte) {
+} // namespace
+
+std::string ByteText(unsigned char byte) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "0x%02X", byte);
     return buf;
 }
 
-std::string CodePointText(long cp) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "U+%04lX", cp);
+std::string CodePointText(long codePoint) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "U+%04lX", codePoint);
     return buf;
 }
-
-} // namespace
 
 size_t Utf8SequenceLength(std::string_view text) {
     if (text.empty())
@@ -175,7 +175,7 @@ std::string Charset::Convert(void* handle, std::string_view in, bool fromUtf8, s
             }
         }
         if (!replaced) {
-            const std::string byte = "byte " + Hex(static_cast<unsigned char>(rest[0]));
+            const std::string byte = "byte " + ByteText(static_cast<unsigned char>(rest[0]));
             const std::string what =
                 codePoint >= 0 ? CodePointText(codePoint) + " cannot be written in " + m_name
                 : fromUtf8     ? byte + " is not UTF-8"

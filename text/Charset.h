@@ -21,6 +21,10 @@ class CharsetError : public std::runtime_error {
     long m_codePoint;
 };
 
+// A byte as "0x80", and a code point as Unicode writes it: "U+20AC".
+std::string ByteText(unsigned char byte);
+std::string CodePointText(long codePoint);
+
 // Converts text between UTF-8 and one other character set through the C library's iconv.
 // The converters are opened once and reused, so converting many short fields is cheap.
 // Nothing is ever replaced silently: a strict conversion throws CharsetError, a lossy one
