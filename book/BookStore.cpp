@@ -133,6 +133,7 @@ std::string_view BookStore::fileLines(size_t row) const {
 
 void BookStore::reserve(size_t records) {
     m_slots.reserve(records);
+    AskForLargePages(m_slots.data(), m_slots.capacity() * sizeof(Slot));
     m_rows.reserve(records);
 }
 

@@ -63,6 +63,10 @@ struct FileBytes {
 // As ReadFileBytes.
 FileBytes ReadFileBuffer(const std::string& path);
 
+// Asks the system to back a large buffer with large pages: a book of millions of contacts is
+// then filled without a page fault every 4 KiB.
+void AskForLargePages(void* start, size_t size);
+
 // Who may read a file the program writes.
 enum class FileAccess {
     Shared,  // an existing file keeps its mode; a new one gets 0666 less the user's umask
