@@ -10,7 +10,8 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "FAIL: $*"; exit 1; }
-for f in bin/torvikalen share/veldrano/ayuda.htm "share/applications/$id.desktop" \
+for f in bin/torvikalen lib/veldrano/window/torvikalen-window.so share/veldrano/ayuda.htm \
+         "share/applications/$id.desktop" \
          "share/mime/packages/$id.xml" "share/icons/hicolor/scalable/apps/$id.svg" \
          "share/metainfo/$id.metainfo.xml" share/man/man1/torvikalen.1.gz; do
   [ -f "$prefix/$f" ] || fail "$f not installed"
@@ -43,4 +44,13 @@ printf 'Ana\r\n\r\n555\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n' >>"$work/a.kbx"
 env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/torvikalen" --version | grep -q '^torvikalen (VELDRANO) '
 env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/torvikalen" --convert "$work/a.kbx" "$work/a.vcf"
 grep -q '^TEL;TYPE=home:555' "$work/a.vcf" || fail "installed program did not convert"
+
+# And the installed program finds its window: it opens the book and keeps running.
+export XDG_DATA_HOME="$work/data"
+QT_QPA_PLATFORM=offscreen "$prefix/bin/torvikalen" "$work/a.kbx" 2>"$work/window.err" &
+window=$!
+sleep 3
+kill -0 "$window" 2>/dev/null || fail "the window did not stay open: $(cat "$work/window.err")"
+kill "$window"
+wait "$window" 2>/dev/null || true
 echo "1 passed, 0 failed"
