@@ -54,9 +54,10 @@ bool BookModel::lessOrEqual(size_t a, size_t b) const {
 }
 
 size_t BookModel::placeFor(std::string_view name, size_t first, size_t last) const {
+    const QString needle = TextCodec::ToQString(name); // decoded once for the whole search
     while (first < last) {
         const size_t mid = first + (last - first) / 2;
-        if (m_collation.compare(m_store.name(mid), name) <= 0)
+        if (m_collation.compare(needle, m_store.name(mid)) >= 0)
             first = mid + 1;
         else
             last = mid;
@@ -180,11 +181,14 @@ void BookModel::paste(std::vector<ContactRecord> records) {
     std::vector<size_t> place(count);
     for (size_t i = 0; i < count; ++i)
         place[i] = placeFor(m_store.name(first + i), 0, first);
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        keys.push_back(m_collation.key(m_store.name(first + i)));
     std::vector<uint32_t> mine(count);
     std::iota(mine.begin(), mine.end(), 0u);
-    std::stable_sort(mine.begin(), mine.end(), [&](uint32_t a, uint32_t b) {
-        return m_collation.compare(m_store.name(first + a), m_store.name(first + b)) < 0;
-    });
+    std::stable_sort(mine.begin(), mine.end(),
+                     [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
     std::vector<uint32_t> order;
     order.reserve(first + count);
     size_t old = 0;

@@ -27,6 +27,11 @@ int NameCollation::compare(std::string_view a, std::string_view b) const {
     return m_collator.compare(QStringView(m_a), QStringView(m_b));
 }
 
+int NameCollation::compare(QStringView a, std::string_view b) const {
+    TextCodec::DecodeInto(b, m_b);
+    return m_collator.compare(a, QStringView(m_b));
+}
+
 QCollatorSortKey NameCollation::key(std::string_view name) const {
     TextCodec::DecodeInto(name, m_a);
     return m_collator.sortKey(m_a);

@@ -12,6 +12,8 @@ class NameCollation {
 
     // Negative, zero or positive as `a` sorts before, with or after `b`.
     int compare(std::string_view a, std::string_view b) const;
+    // The same with `a` decoded once beforehand (DecodeInto), for searching one name's place.
+    int compare(QStringView a, std::string_view b) const;
     // A key whose byte comparison gives the same order, for sorting many names at once.
     QCollatorSortKey key(std::string_view name) const;
 
