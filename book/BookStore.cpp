@@ -31,11 +31,8 @@ BookStore::Span BookStore::keep(std::string_view value) {
     if (m_edits.size() + value.size() > kMaxBuffer)
         throw BookFormatError("book too large");
     Span span{static_cast<uint32_t>(m_edits.size()) | kEdited, static_cast<uint32_t>(value.size())};
-    const size_t start = m_edits.size();
-    m_edits.append(value);
-    for (size_t i = start; i < m_edits.size(); ++i)
-        if (m_edits[i] == '\r' || m_edits[i] == '\n' || m_edits[i] == '\0')
-            m_edits[i] = ' ';
+    for (char c : value)
+        m_edits += SingleLineByte(c);
     return span;
 }
 

@@ -31,10 +31,12 @@ inline constexpr int FieldIndex(Field f) {
 }
 
 // A field value as the book file can hold it: a line break or NUL becomes a space.
+inline char SingleLineByte(char c) {
+    return c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
+}
 inline std::string SingleLine(std::string value) {
     for (char& c : value)
-        if (c == '\r' || c == '\n' || c == '\0')
-            c = ' ';
+        c = SingleLineByte(c);
     return value;
 }
 
