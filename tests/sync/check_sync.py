@@ -3,7 +3,6 @@
 requests beside it.
 
     check_sync.py TORVIKALEN"""
-import collections
 import os
 import random
 import signal
@@ -12,9 +11,8 @@ import sys
 import tempfile
 import time
 
-import vobject
-
-from sync_server import FIELDS, USER, PASSWORD, Radicale, generated_records, read_book, write_book
+from sync_server import (FIELDS, PASSWORD, USER, Radicale, as_multiset, fields_of_card,
+                         generated_records, read_book, write_book)
 
 PROGRAM = sys.argv[1]
 failures = []
@@ -24,31 +22,6 @@ def check(ok, what):
     if not ok:
         failures.append(what)
         print("FAIL:", what)
-
-
-def fields_of_card(text):
-    """The eleven fields as vobject reads a card, by the program's mapping."""
-    card = vobject.readOne(text)
-    r = dict.fromkeys(FIELDS, "")
-    r["nombre"] = card.fn.value
-    if hasattr(card, "adr"):
-        a = card.adr.value
-        r["direccion"], r["cp"], r["oficina"] = a.street, a.code, a.extended
-    for tel in reversed(card.contents.get("tel", [])):  # the first of each kind wins
-        types = [t.lower() for t in tel.params.get("TYPE", [])]
-        r["fax" if "fax" in types else "movil" if "cell" in types else "telefono"] = tel.value
-    if hasattr(card, "email"):
-        r["e_mail"] = card.email.value
-    if hasattr(card, "org"):
-        r["organizacion"] = card.org.value[0]
-        r["departamento"] = ", ".join(card.org.value[1:])
-    if hasattr(card, "url"):
-        r["web"] = card.url.value
-    return r
-
-
-def as_multiset(records):
-    return collections.Counter(tuple(r.get(f, "") for f in FIELDS) for r in records)
 
 
 PHONE_CARD = ("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:telefono-1\r\nFN:Marta Gil\r\nN:Gil;Marta;;;\r\n"

@@ -3,6 +3,7 @@ over HTTPS with a test authority made here with the openssl command, or over pla
 
 Also the helpers both need: books as the program writes them, and a phone's HTTP requests."""
 import base64
+import collections
 import http.client
 import os
 import socket
@@ -11,6 +12,8 @@ import subprocess
 import sys
 import time
 import xml.etree.ElementTree as ET
+
+import vobject
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 USER, PASSWORD = "ana", "secreto ñ"
@@ -171,3 +174,28 @@ def generated_records(count, prefix="Persona"):
              "movil": f"6{i:08d}", "organizacion": "Taller; Núñez", "departamento": "Ventas",
              "web": f"https://example.com/{i},a", "oficina": f"Planta {i % 7}"}
             for i in range(count)]
+
+
+def fields_of_card(text):
+    """The eleven fields as vobject reads a card, by the program's mapping."""
+    card = vobject.readOne(text)
+    r = dict.fromkeys(FIELDS, "")
+    r["nombre"] = card.fn.value
+    if hasattr(card, "adr"):
+        a = card.adr.value
+        r["direccion"], r["cp"], r["oficina"] = a.street, a.code, a.extended
+    for tel in reversed(card.contents.get("tel", [])):  # the first of each kind wins
+        types = [t.lower() for t in tel.params.get("TYPE", [])]
+        r["fax" if "fax" in types else "movil" if "cell" in types else "telefono"] = tel.value
+    if hasattr(card, "email"):
+        r["e_mail"] = card.email.value
+    if hasattr(card, "org"):
+        r["organizacion"] = card.org.value[0]
+        r["departamento"] = ", ".join(card.org.value[1:])
+    if hasattr(card, "url"):
+        r["web"] = card.url.value
+    return r
+
+
+def as_multiset(records):
+    return collections.Counter(tuple(r.get(f, "") for f in FIELDS) for r in records)
