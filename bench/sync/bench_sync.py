@@ -92,7 +92,6 @@ def phone_change(server, name):
 
 
 def run_size(server, relay, work, env, n):
-    root = f"https://127.0.0.1:{relay.port}/{USER}/"
     ours_url = server.make_address_book(f"nuestra{n}").replace(server.root, "")
     theirs_url = server.make_address_book(f"suya{n}").replace(server.root, "")
     secret = os.path.join(work, "clave")

@@ -11,17 +11,10 @@ import sys
 import tempfile
 import time
 
-from sync_server import (FIELDS, PASSWORD, USER, Radicale, as_multiset, fields_of_card,
-                         generated_records, read_book, write_book)
+from sync_server import (FIELDS, USER, Radicale, as_multiset, check, client_setup,
+                         fields_of_card, finish, generated_records, read_book, write_book)
 
 PROGRAM = sys.argv[1]
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 PHONE_CARD = ("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:telefono-1\r\nFN:Marta Gil\r\nN:Gil;Marta;;;\r\n"
@@ -32,12 +25,7 @@ PHONE_CARD = ("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:telefono-1\r\nFN:Marta Gil\r\nN
 
 
 with tempfile.TemporaryDirectory() as work, Radicale(work) as server:
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    env.update(LC_ALL="es_ES.UTF-8", SSL_CERT_FILE=server.ca)
-    secret = os.path.join(work, "clave")
-    with open(secret, "w") as f:
-        f.write(PASSWORD + "\n")
-    os.chmod(secret, 0o600)
+    env, secret = client_setup(server, work)
 
     def path(name):
         return os.path.join(work, name)
@@ -259,5 +247,4 @@ with tempfile.TemporaryDirectory() as work, Radicale(work) as server:
     check(as_multiset(read_book(path("cortes.kbx"))) == as_multiset(expected),
           "after the kills every change of both sides is there, nothing lost or doubled")
 
-print(f"{'FAILED' if failures else 'OK'}: {len(failures)} failed checks")
-sys.exit(1 if failures else 0)
+finish()

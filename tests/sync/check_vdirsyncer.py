@@ -10,26 +10,14 @@ import subprocess
 import sys
 import tempfile
 
-from sync_server import (FIELDS, PASSWORD, USER, Radicale, as_multiset, fields_of_card,
-                         generated_records, read_book, write_book)
+from sync_server import (PASSWORD, USER, Radicale, as_multiset, check, client_setup,
+                         fields_of_card, finish, generated_records, read_book, write_book)
 
 PROGRAM = sys.argv[1]
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 with tempfile.TemporaryDirectory() as work, Radicale(work) as server:
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    env.update(LC_ALL="es_ES.UTF-8", SSL_CERT_FILE=server.ca)
-    secret = os.path.join(work, "clave")
-    with open(secret, "w") as f:
-        f.write(PASSWORD + "\n")
-    os.chmod(secret, 0o600)
+    env, secret = client_setup(server, work)
     url = server.make_address_book("pares")
     book = os.path.join(work, "casa.kbx")
     records = generated_records(60)
@@ -80,5 +68,4 @@ with tempfile.TemporaryDirectory() as work, Radicale(work) as server:
           "a change vdirsyncer uploaded reaches the book")
     check(len(here) == len(records), "and nothing else changed in the book")
 
-print(f"{'FAILED' if failures else 'OK'}: {len(failures)} failed checks")
-sys.exit(1 if failures else 0)
+finish()

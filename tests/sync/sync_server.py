@@ -199,3 +199,29 @@ def fields_of_card(text):
 
 def as_multiset(records):
     return collections.Counter(tuple(r.get(f, "") for f in FIELDS) for r in records)
+
+
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def finish():
+    print(f"{'FAILED' if failures else 'OK'}: {len(failures)} failed checks")
+    sys.exit(1 if failures else 0)
+
+
+def client_setup(server, work):
+    """The program's environment (Spanish locale, the test authority trusted) and a password
+    file only its owner can read."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env.update(LC_ALL="es_ES.UTF-8", SSL_CERT_FILE=server.ca)
+    secret = os.path.join(work, "clave")
+    with open(secret, "w") as f:
+        f.write(PASSWORD + "\n")
+    os.chmod(secret, 0o600)
+    return env, secret
