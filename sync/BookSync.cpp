@@ -56,7 +56,7 @@ class Sync {
         m_report.addressBook = m_addressBook;
         m_report.counts = plan.counts;
         m_report.conflicts = plan.conflicts;
-        Save(plan, plan.actions.empty() ? listing.token : TokenAfterUploads(plan, listing.token));
+        Save(plan, listing.token);
         return std::move(m_report);
     }
 
@@ -294,10 +294,8 @@ class Sync {
 
     void Delete(SyncPlan& plan, const Action& action) {
         const HttpResponse r = m_dav.Delete(m_addressBook, action.href, action.etag);
-        if (r.status != 412) {
-            m_deletedThere.insert(action.href);
+        if (r.status != 412)
             return;
-        }
         // Changed there meanwhile: the server's contact comes back.
         if (std::optional<ServerCard> there = Refetch(action.href)) {
             plan.contacts.push_back(
@@ -306,30 +304,6 @@ class Sync {
             --plan.counts.deletedThere;
             ++plan.counts.addedHere;
         }
-    }
-
-    // The token for the next sync: past this sync's own uploads, so that the next one is not
-    // told of them again, but only when nothing else changed meanwhile (else the next sync
-    // must hear of that too, and the token stays where this sync's listing left it).
-    std::string TokenAfterUploads(const SyncPlan& plan, const std::string& token) {
-        if (token.empty())
-            return token;
-        const auto changes = m_dav.SyncCollection(m_addressBook, token);
-        if (!changes)
-            return token;
-        std::map<std::string, std::string> ours;
-        for (const PlannedContact& contact : plan.contacts)
-            if (contact.card)
-                ours[contact.card->href] = contact.card->etag;
-        for (const auto& [path, etag] : changes->present) {
-            const auto it = ours.find(path);
-            if (it == ours.end() || it->second != etag)
-                return token;
-        }
-        for (const auto& path : changes->removed)
-            if (!m_deletedThere.count(path))
-                return token;
-        return changes->token;
     }
 
     // --- Writing the results ------------------------------------------------------------
@@ -391,7 +365,6 @@ class Sync {
     std::vector<ContactRecord> m_book;
     std::string m_addressBook;
     std::set<std::string> m_changedHere;
-    std::set<std::string> m_deletedThere; // deleted by this sync
     ServerView m_server;
     SyncReport m_report;
 };
