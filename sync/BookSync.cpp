@@ -372,8 +372,7 @@ class Sync {
 } // namespace
 
 SyncReport SyncBook(const SyncOptions& options) {
-    SyncReport report = Sync(options).Run();
-    return report;
+    return Sync(options).Run();
 }
 
 std::vector<AddressBookInfo> ListAddressBooks(const std::string& url,

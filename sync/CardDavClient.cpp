@@ -73,6 +73,13 @@ std::string ServerWords(const std::string& body) {
     return line;
 }
 
+void CheckListingSize(const CardListing& listing) {
+    if (listing.present.size() + listing.removed.size() >= CardDavClient::kMaxListedCards)
+        throw SyncError("el servidor enumera más de " +
+                        std::to_string(CardDavClient::kMaxListedCards) +
+                        " tarjetas; no se sincroniza una libreta tan grande");
+}
+
 } // namespace
 
 void ThrowServerError(const HttpResponse& response, const std::string& url) {
@@ -200,6 +207,7 @@ std::optional<CardListing> CardDavClient::SyncCollection(const std::string& book
     CardListing listing;
     listing.complete = token.empty();
     DavResult r = Dav("REPORT", book, "0", body, [&](DavResponse&& response) {
+        CheckListingSize(listing);
         const std::string path = UrlPath(ResolveUrl(book, response.href));
         if (response.status == 404)
             listing.removed.push_back(path);
@@ -220,6 +228,7 @@ CardListing CardDavClient::ListCards(const std::string& book) {
     listing.complete = true;
     const std::string self = WithSlash(UrlPath(book));
     DavResult r = Dav("PROPFIND", book, "1", kPropfindEtags, [&](DavResponse&& response) {
+        CheckListingSize(listing);
         const std::string path = UrlPath(ResolveUrl(book, response.href));
         if (WithSlash(path) == self)
             listing.token = std::move(response.syncToken);

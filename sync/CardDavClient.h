@@ -31,6 +31,9 @@ struct CardListing {
 class CardDavClient {
   public:
     static constexpr size_t kMultigetBatch = 500; // hrefs per addressbook-multiget
+    // Cards a listing may name: a bound on memory whatever the server sends, far above any
+    // address book a person keeps.
+    static constexpr size_t kMaxListedCards = 1'000'000;
 
     explicit CardDavClient(HttpClient& http) : m_http(http) {}
 

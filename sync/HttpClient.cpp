@@ -3,6 +3,7 @@
 #include "sync/SyncError.h"
 
 #include <arpa/inet.h>
+#include <cctype>
 #include <cstdlib>
 #include <curl/curl.h>
 #include <memory>

@@ -99,6 +99,7 @@ struct MultistatusParser::State {
     std::string syncToken;
     bool multistatus = false;
     std::string error;
+    std::exception_ptr thrown; // by the handler of a response: rethrown once libxml2 returns
 
     bool Under(Element e) const {
         for (Element p : path)
@@ -170,7 +171,13 @@ struct MultistatusParser::State {
                 Take();
             break;
         case Element::Response:
-            onResponse(std::move(response));
+            // An exception must not unwind through the C parser: it stops, and Feed rethrows.
+            try {
+                onResponse(std::move(response));
+            } catch (...) {
+                thrown = std::current_exception();
+                xmlStopParser(context);
+            }
             response = DavResponse();
             break;
         default:
@@ -260,29 +267,27 @@ MultistatusParser::~MultistatusParser() {
 void MultistatusParser::Feed(std::string_view bytes) {
     while (!bytes.empty()) {
         const int chunk = static_cast<int>(std::min<size_t>(bytes.size(), 1 << 20));
-        if (xmlParseChunk(m_state->context, bytes.data(), chunk, 0) != 0 || !m_state->error.empty())
-            throw SyncError(
-                "la respuesta del servidor no es XML válido (" +
-                (m_state->error.empty() ? std::string("error de sintaxis") : m_state->error) + ")");
+        Check(xmlParseChunk(m_state->context, bytes.data(), chunk, 0), "error de sintaxis");
         bytes.remove_prefix(static_cast<size_t>(chunk));
     }
 }
 
 void MultistatusParser::Finish() {
-    if (xmlParseChunk(m_state->context, nullptr, 0, 1) != 0 || !m_state->error.empty())
-        throw SyncError(
-            "la respuesta del servidor no es XML válido (" +
-            (m_state->error.empty() ? std::string("documento incompleto") : m_state->error) + ")");
+    Check(xmlParseChunk(m_state->context, nullptr, 0, 1), "documento incompleto");
     if (!m_state->multistatus)
         throw SyncError("la respuesta del servidor no es un «multistatus» de WebDAV");
 }
 
-const std::string& MultistatusParser::syncToken() const {
-    return m_state->syncToken;
+void MultistatusParser::Check(int result, const char* fault) {
+    if (m_state->thrown)
+        std::rethrow_exception(m_state->thrown);
+    if (result != 0 || !m_state->error.empty())
+        throw SyncError("la respuesta del servidor no es XML válido (" +
+                        (m_state->error.empty() ? std::string(fault) : m_state->error) + ")");
 }
 
-bool MultistatusParser::sawMultistatus() const {
-    return m_state->multistatus;
+const std::string& MultistatusParser::syncToken() const {
+    return m_state->syncToken;
 }
 
 } // namespace veldrano

@@ -38,18 +38,18 @@ class MultistatusParser {
     MultistatusParser(const MultistatusParser&) = delete;
     MultistatusParser& operator=(const MultistatusParser&) = delete;
 
-    // Throws SyncError for a body that is not well-formed XML.
+    // Throws SyncError for a body that is not well-formed XML, and what the handler of a
+    // response threw.
     void Feed(std::string_view bytes);
     void Finish();
 
     // The multistatus's own sync-token (RFC 6578), empty when it has none.
     const std::string& syncToken() const;
-    // True when the body was a multistatus at all.
-    bool sawMultistatus() const;
-
     struct State;
 
   private:
+    void Check(int result, const char* fault);
+
     std::unique_ptr<State> m_state;
 };
 
