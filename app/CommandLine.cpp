@@ -62,7 +62,8 @@ constexpr char kHelp[] =
 
 bool IsOwnOption(const std::string& arg) {
     return arg == "--help" || arg == "-h" || arg == "--version" || arg == "--convert" ||
-           arg == "--lossy" || arg == "--sort" || arg == "--sync" || arg == "--sync-list";
+           arg == "--lossy" || arg == "--sort" || arg == "--sync" || arg == "--sync-list" ||
+           arg == "--user" || arg == "--password-file" || arg == "--force";
 }
 
 int Misuse(const std::string& what) {
