@@ -8,8 +8,9 @@
 #include "sync/SyncState.h"
 #include "text/Charset.h"
 
-#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <random>
 
@@ -126,16 +127,15 @@ class Sync {
             if (it == known.end() || it->second->etag != etag)
                 fetch.insert(path);
         }
-        std::set<std::string> present;
+        std::set<std::string> listed; // present in a full listing, removed in a list of changes
         if (listing.complete)
             for (const auto& entry : listing.present)
-                present.insert(entry.first);
+                listed.insert(entry.first);
+        else
+            listed.insert(listing.removed.begin(), listing.removed.end());
         for (const auto& [path, card] : known) {
-            const bool gone = listing.complete
-                                  ? !present.count(path)
-                                  : std::find(listing.removed.begin(), listing.removed.end(),
-                                              path) != listing.removed.end();
-            if (gone) {
+            const bool isListed = listed.count(path) > 0;
+            if (listing.complete ? !isListed : isListed) {
                 m_server.deleted.insert(path);
                 --remaining;
             }
@@ -144,8 +144,8 @@ class Sync {
             throw SyncError("la libreta «" + m_addressBook +
                             "» se ha quedado sin tarjetas: no se borran los contactos de la "
                             "agenda sin --force");
-        m_changedHere = CardsChangedHere(m_state.cards, m_book);
-        for (const auto& path : m_changedHere)
+        m_editable = CardsChangedHere(m_state.cards, m_book); // an update edits their cards
+        for (const auto& path : m_editable)
             if (!m_server.deleted.count(path))
                 fetch.insert(path);
         const std::vector<std::string> paths(fetch.begin(), fetch.end());
@@ -185,7 +185,7 @@ class Sync {
             return unreadable("no contiene ninguna tarjeta");
         ServerCard card{
             response.href, response.etag, VCardUid(response.addressData), {}, ToBook(*record)};
-        if (m_changedHere.count(card.href)) // kept only where an update will edit it
+        if (m_editable.count(card.href)) // kept only where an update will edit it
             card.text = std::move(response.addressData);
         m_server.fetched[card.href] = std::move(card);
     }
@@ -251,7 +251,7 @@ class Sync {
 
     // The server's current card, fetched again after a 412; nullopt when it is gone.
     std::optional<ServerCard> Refetch(const std::string& path) {
-        m_changedHere.insert(path); // keep its text
+        m_editable.insert(path); // keep its text
         m_server.fetched.erase(path);
         m_dav.Multiget(m_addressBook, {path}, [&](DavResponse&& r) { Take(std::move(r)); });
         const auto it = m_server.fetched.find(path);
@@ -274,6 +274,10 @@ class Sync {
             std::optional<ServerCard> there;
             if (r.status == 412)
                 there = Refetch(action.href);
+            if (!there && m_server.unreadable.count(action.href)) {
+                contact.card->record = action.base; // left as it was for a later sync
+                return;
+            }
             if (!there) // deleted meanwhile: uploaded again as a new card
                 return Create(contact);
             // Changed meanwhile: merged again with what the server has now.
@@ -341,7 +345,7 @@ class Sync {
         const std::string path = ConflictLogPath(m_options.book);
         std::FILE* log = std::fopen(path.c_str(), "ab");
         if (!log)
-            throw FileError("Cannot create file \"" + path + "\".");
+            throw FileError("Cannot create file \"" + path + "\". " + std::strerror(errno));
         char when[32];
         const std::time_t now = std::time(nullptr);
         std::tm local{};
@@ -364,7 +368,7 @@ class Sync {
     std::array<int, kFieldCount> m_columns{};
     std::vector<ContactRecord> m_book;
     std::string m_addressBook;
-    std::set<std::string> m_changedHere;
+    std::set<std::string> m_editable; // cards whose text is kept: an update edits them
     ServerView m_server;
     SyncReport m_report;
 };
