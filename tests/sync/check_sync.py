@@ -69,7 +69,9 @@ with tempfile.TemporaryDirectory() as work, Radicale(work) as server:
     check(as_multiset(read_book(path("otra.kbx"))) == as_multiset(records),
           "an empty book synced with the address book gets every contact")
     server.make_address_book("movil", "Teléfono")
-    listed = subprocess.run([PROGRAM, "--sync-list", server.root, "--user", USER,
+    # RFC 6764: the well-known place leads (through a redirect) to the user's address books.
+    listed = subprocess.run([PROGRAM, "--sync-list", server.root + ".well-known/carddav",
+                             "--user", USER,
                              "--password-file", secret], env=env, capture_output=True, text=True)
     check(listed.returncode == 0 and f"Grande\t{grande}\t1000 tarjetas" in listed.stdout and
           "Teléfono\t" in listed.stdout, f"--sync-list: {listed.stdout}{listed.stderr}")
