@@ -223,6 +223,9 @@ HttpResponse HttpClient::Send(const HttpRequest& request,
         throw SyncError("la respuesta de «" + request.url + "» es demasiado grande");
     if (code != CURLE_OK)
         throw SyncError(CurlFailure(code, detail, request.url));
+    if (transfer.response.status == 401 && m_credentials.user.empty())
+        throw SyncError("el servidor de «" + request.url +
+                        "» pide un usuario y su contraseña: dé el usuario con --user");
     return std::move(transfer.response);
 }
 

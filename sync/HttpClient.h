@@ -44,7 +44,8 @@ class HttpClient {
 
     // Sends a request and returns the response, whatever its status. With `onBody`, the body
     // is handed over piece by piece as it arrives instead of kept. Throws SyncError when no
-    // response came (no connection, certificate refused, time-out, a body past the bound).
+    // response came (no connection, certificate refused, time-out, a body past the bound),
+    // and for a login asked for when the user gave no name.
     HttpResponse Send(const HttpRequest& request,
                       const std::function<void(std::string_view)>& onBody = nullptr);
 

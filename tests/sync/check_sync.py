@@ -191,6 +191,9 @@ with tempfile.TemporaryDirectory() as work, Radicale(work) as server:
     os.chmod(bad, 0o600)
     run = sync("casa.kbx", grande, status=1, password_file=bad)
     check("401" in run.stderr and "contraseña" in run.stderr, f"a wrong password: {run.stderr}")
+    run = subprocess.run([PROGRAM, "--sync", path("casa.kbx"), grande], env=env,
+                         capture_output=True, text=True)
+    check(run.returncode == 1 and "--user" in run.stderr, f"a login without a user: {run.stderr}")
     os.chmod(secret, 0o644)
     run = sync("casa.kbx", grande, status=1)
     check("chmod 600" in run.stderr, f"a password file others can read: {run.stderr}")
