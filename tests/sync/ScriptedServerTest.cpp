@@ -72,6 +72,7 @@ struct Synced {
         SyncOptions options;
         options.book = book;
         options.url = url;
+        options.credentials = {"ana", "secreto"}; // over plain HTTP: the server is this machine
         return SyncBook(options);
     }
 };
@@ -92,6 +93,7 @@ TEST(ScriptedServer, UploadRefusedAsTheCardChangedIsMergedAgainAndRetried) {
     const SyncReport report = s.Run();
     ASSERT_TRUE(s.server.finished());
     const std::string sent = s.server.received();
+    EXPECT_NE(sent.find("Authorization: Basic YW5hOnNlY3JldG8="), std::string::npos);
     const size_t retry = sent.rfind("PUT /ana/l/a.vcf");
     ASSERT_NE(retry, std::string::npos);
     EXPECT_NE(sent.find("If-Match: \"2\"", retry), std::string::npos);
