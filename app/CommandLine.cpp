@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
 
+#include "app/ProgressLine.h"
 #include "app/SortBook.h"
+#include "app/Modules.h"
+#include "app/SyncCommand.h"
 #include "book/BookFile.h"
 #include "book/Conversion.h"
 #include "book/Interchange.h"
@@ -10,17 +13,20 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace CommandLine {
 
 namespace {
 
-constexpr char kUsage[] = "Uso: torvikalen [AGENDA.kbx]\n"
-                          "     torvikalen --convert ENTRADA SALIDA [--lossy]\n"
-                          "     torvikalen --sort ENTRADA.kbx SALIDA.kbx\n"
-                          "     torvikalen --help | --version\n";
+constexpr char kUsage[] =
+    "Uso: torvikalen [AGENDA.kbx]\n"
+    "     torvikalen --convert ENTRADA SALIDA [--lossy]\n"
+    "     torvikalen --sort ENTRADA.kbx SALIDA.kbx\n"
+    "     torvikalen --sync AGENDA.kbx URL [--user NOMBRE]\n"
+    "                [--password-file ARCHIVO] [--force]\n"
+    "     torvikalen --sync-list URL [--user NOMBRE] [--password-file ARCHIVO]\n"
+    "     torvikalen --help | --version\n";
 
 constexpr char kHelp[] =
     "\n"
@@ -39,40 +45,32 @@ constexpr char kHelp[] =
     "                            en vez de detenerse en el primero\n"
     "  --sort ENTRADA SALIDA     abre la agenda ENTRADA como la ventana, con sus contactos\n"
     "                            en orden de nombre, y la guarda en SALIDA\n"
+    "  --sync AGENDA URL         sincroniza en los dos sentidos la agenda con una libreta\n"
+    "                            de direcciones CardDAV: URL es la libreta o el servidor,\n"
+    "                            donde se busca. Una agenda que no existe se crea con los\n"
+    "                            contactos del servidor. El estado queda junto a la\n"
+    "                            agenda (.AGENDA.kbx.sync) y los conflictos, en\n"
+    "                            AGENDA.kbx.conflictos.txt\n"
+    "  --sync-list URL           lista las libretas de direcciones del servidor\n"
+    "  --user NOMBRE             usuario del servidor; la contraseña se pide en el\n"
+    "                            terminal sin mostrarla\n"
+    "  --password-file ARCHIVO   con --user: la contraseña es la primera línea de ARCHIVO,\n"
+    "                            que solo ha de poder leer su dueño\n"
+    "  --force                   con --sync: sincroniza aunque la agenda o la libreta se\n"
+    "                            hayan vaciado del todo, y vacía también la otra\n"
     "  -h, --help                muestra esta ayuda y termina\n"
     "  --version                 muestra la versión y termina\n";
 
 bool IsOwnOption(const std::string& arg) {
     return arg == "--help" || arg == "-h" || arg == "--version" || arg == "--convert" ||
-           arg == "--lossy" || arg == "--sort";
+           arg == "--lossy" || arg == "--sort" || arg == "--sync" || arg == "--sync-list" ||
+           arg == "--user" || arg == "--password-file" || arg == "--force";
 }
 
 int Misuse(const std::string& what) {
     std::fprintf(stderr, "torvikalen: %s\n%s", what.c_str(), kUsage);
     return 2;
 }
-
-// A progress line on a terminal, redrawn in place and cleared at the end.
-class ProgressLine {
-  public:
-    ProgressLine() : m_shown(::isatty(STDERR_FILENO) == 1) {}
-    ~ProgressLine() {
-        if (m_drawn)
-            std::fputs("\r\033[K", stderr);
-    }
-
-    void Report(size_t done) {
-        if (!m_shown)
-            return;
-        std::fprintf(stderr, "\r\033[KConvirtiendo: %zu contactos", done);
-        std::fflush(stderr);
-        m_drawn = true;
-    }
-
-  private:
-    bool m_shown;
-    bool m_drawn = false;
-};
 
 int Convert(const std::string& in, const std::string& out, bool lossy) {
     const auto inFormat = veldrano::FormatOfPath(in);
@@ -88,7 +86,9 @@ int Convert(const std::string& in, const std::string& out, bool lossy) {
         veldrano::ConversionResult result;
         {
             ProgressLine progress;
-            options.progress = [&](size_t done) { progress.Report(done); };
+            options.progress = [&](size_t done) {
+                progress.Report("Convirtiendo: " + std::to_string(done) + " contactos");
+            };
             result = veldrano::ConvertContacts(in, *inFormat, out, *outFormat, options);
         }
         if (result.replaced > 0)
@@ -120,9 +120,11 @@ std::optional<int> Run(int argc, char* argv[]) {
     if (!any)
         return std::nullopt;
 
-    bool lossy = false, convert = false, sort = false;
+    bool lossy = false, convert = false, sort = false, sync = false, syncList = false;
+    SyncArguments syncArgs;
     std::vector<std::string> files;
-    for (const auto& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             std::printf("%s%s", kUsage, kHelp);
             return 0;
@@ -131,17 +133,48 @@ std::optional<int> Run(int argc, char* argv[]) {
             std::printf("torvikalen (VELDRANO) %s\n", VELDRANO_VERSION);
             return 0;
         }
-        if (arg == "--lossy")
+        if (arg == "--user" || arg == "--password-file") {
+            if (i + 1 == args.size())
+                return Misuse(arg + " necesita un valor");
+            (arg == "--user" ? syncArgs.user : syncArgs.passwordFile) = args[++i];
+        } else if (arg == "--lossy")
             lossy = true;
         else if (arg == "--convert")
             convert = true;
         else if (arg == "--sort")
             sort = true;
+        else if (arg == "--sync")
+            sync = true;
+        else if (arg == "--sync-list")
+            syncList = true;
+        else if (arg == "--force")
+            syncArgs.force = true;
         else if (arg.size() > 1 && arg[0] == '-')
             return Misuse("opción desconocida «" + arg + "»");
         else
             files.push_back(arg);
     }
+    const bool syncOptions =
+        !syncArgs.user.empty() || !syncArgs.passwordFile.empty() || syncArgs.force;
+    if (sync || syncList) {
+        if (convert || sort || lossy || (sync && syncList))
+            return Misuse("--sync y --sync-list no se combinan con otras órdenes");
+        if (!syncArgs.passwordFile.empty() && syncArgs.user.empty())
+            return Misuse("--password-file necesita --user");
+        if (sync && files.size() != 2)
+            return Misuse("--sync necesita una agenda y la URL de una libreta o un servidor");
+        if (syncList && (files.size() != 1 || syncArgs.force))
+            return Misuse("--sync-list necesita la URL de un servidor");
+        syncArgs.url = files.back();
+        if (sync)
+            syncArgs.book = files[0];
+        // The sync, with its HTTP and XML libraries, is a module of its own.
+        auto run = reinterpret_cast<int (*)(const SyncArguments*)>(
+            ModuleFunction("torvikalen-sync.so", syncList ? "VeldranoSyncList" : "VeldranoSync"));
+        return run ? run(&syncArgs) : 1;
+    }
+    if (syncOptions)
+        return Misuse("--user, --password-file y --force solo valen con --sync o --sync-list");
     if (sort) {
         if (convert || lossy || files.size() != 2)
             return Misuse("--sort necesita una agenda de entrada y una de salida");

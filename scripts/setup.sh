@@ -7,6 +7,8 @@ packages=(
   # build
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
+  # CardDAV sync: HTTP and the WebDAV XML
+  libcurl4-openssl-dev libxml2-dev
   # the toolkit's own dialogs in Spanish
   qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -19,6 +21,8 @@ packages=(
   libqt6svg6 tango-icon-theme fonts-dejavu-core fontconfig xvfb xauth
   # tests against peers nobody here wrote
   python3 python3-aiosmtpd python3-vobject abook poppler-utils locales openssl msmtp
+  # the sync's test server and the second client that checks it
+  radicale vdirsyncer
   # the Debian package and the checks of what an installation gives a desktop
   dpkg-dev lintian desktop-file-utils appstream libxml2-utils shared-mime-info
 )

@@ -10,7 +10,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "FAIL: $*"; exit 1; }
-for f in bin/torvikalen lib/veldrano/window/torvikalen-window.so share/veldrano/ayuda.htm \
+for f in bin/torvikalen lib/veldrano/modules/torvikalen-window.so lib/veldrano/modules/torvikalen-sync.so share/veldrano/ayuda.htm \
          "share/applications/$id.desktop" \
          "share/mime/packages/$id.xml" "share/icons/hicolor/scalable/apps/$id.svg" \
          "share/metainfo/$id.metainfo.xml" share/man/man1/torvikalen.1.gz; do

@@ -14,7 +14,7 @@ done
 [ "$(dpkg-deb --field "$deb" Package)" = veldrano ] || fail "package name"
 
 listing=$(dpkg-deb --contents "$deb" | awk '{print $6}')
-for f in ./usr/bin/torvikalen ./usr/lib/veldrano/window/torvikalen-window.so ./usr/share/veldrano/ayuda.htm \
+for f in ./usr/bin/torvikalen ./usr/lib/veldrano/modules/torvikalen-window.so ./usr/lib/veldrano/modules/torvikalen-sync.so ./usr/share/veldrano/ayuda.htm \
          "./usr/share/applications/$id.desktop" "./usr/share/mime/packages/$id.xml" \
          "./usr/share/icons/hicolor/scalable/apps/$id.svg" "./usr/share/metainfo/$id.metainfo.xml" \
          ./usr/share/doc/veldrano/copyright ./usr/share/doc/veldrano/changelog.gz \

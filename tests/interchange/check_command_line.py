@@ -50,6 +50,15 @@ with tempfile.TemporaryDirectory() as work:
         (["--convert", "a.vcf", "o.kbx"], 1, "", "a.vcf", "o.kbx"),
         (["--convert", "ru.vcf", "o.kbx", "--lossy"], 0, "", "no los admite: 3", None),
         (["--convert", "big.kbx", "big.csv"], 0, "", "", None),  # no progress off a terminal
+        (["--help"], 0, "--sync AGENDA URL", "", None),
+        (["--sync", "a.kbx"], 2, "", "--sync necesita una agenda y la URL", None),
+        (["--sync-list"], 2, "", "--sync-list necesita la URL", None),
+        (["--force"], 2, "", "solo valen con --sync o --sync-list", None),
+        (["--sync", "a.kbx", "https://127.0.0.1:9/", "--password-file", "a.kbx"], 2, "",
+         "--password-file necesita --user", None),
+        (["--sync", "a.kbx", "--sort", "https://127.0.0.1:9/"], 2, "", "no se combinan", None),
+        (["--sync", "a.kbx", "http://127.0.0.1:9/"], 1, "", "no se puede conectar con",
+         ".a.kbx.sync"),
     ]
     for args, status, out, err, absent in cases:
         run = subprocess.run([PROGRAM] + args, cwd=work, env=ENV, capture_output=True)
@@ -82,6 +91,27 @@ with tempfile.TemporaryDirectory() as work:
         failures.append(f"no progress line on a terminal: {shown!r}")
     if not shown.endswith(b"\r\x1b[K"):
         failures.append(f"progress line not cleared: {shown[-20:]!r}")
+
+    # The password is asked on the terminal, and what is typed is not shown.
+    child, terminal = pty.fork()
+    if child == 0:
+        os.execve(PROGRAM, [PROGRAM, "--sync-list", "http://127.0.0.1:9/", "--user", "ana"], ENV)
+    shown = b""
+    while b": " not in shown:
+        shown += os.read(terminal, 1024)
+    os.write(terminal, b"secreto\n")
+    while True:
+        try:
+            chunk = os.read(terminal, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        shown += chunk
+    status = os.waitpid(child, 0)[1]
+    if not shown.startswith(b"Contrase\xc3\xb1a de ana en http://127.0.0.1:9/: ") or \
+            b"secreto" in shown or os.waitstatus_to_exitcode(status) != 1:
+        failures.append(f"password on the terminal: {shown!r}")
 
 for f in failures:
     print("FAIL:", f)

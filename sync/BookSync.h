@@ -1,0 +1,41 @@
+#pragma once
+#include "sync/CardDavClient.h"
+#include "sync/HttpClient.h"
+#include "sync/SyncPlan.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace veldrano {
+
+struct SyncOptions {
+    std::string book; // the .kbx file; a missing one is an empty book
+    std::string url;  // the address book, or a server to find it on
+    Credentials credentials;
+    bool force = false; // mirror a side that was emptied wholesale
+    int codePage = 1252;
+    // Called as cards are fetched and changes sent: what is being done, how far, of how many.
+    std::function<void(const char* what, size_t done, size_t total)> progress;
+};
+
+struct SyncReport {
+    std::string addressBook;
+    SyncCounts counts;
+    std::vector<Conflict> conflicts;     // values in the code page
+    size_t replaced = 0;                 // characters the code page cannot hold, now "?"
+    std::vector<std::string> unreadable; // a card skipped, and why
+};
+
+// One two-way sync of a book with a CardDAV address book. The server's changes since the
+// last sync and the book's since then are merged field by field (PlanSync), sent as
+// conditional uploads, and then the book and the state beside it are written atomically, in
+// that order. A run cut short anywhere converges on the next. Throws SyncError (the server,
+// the state, an emptied side), FileError and BookFormatError (the book).
+SyncReport SyncBook(const SyncOptions& options);
+
+// The address books found at `url`, with their number of cards. Throws SyncError.
+std::vector<AddressBookInfo> ListAddressBooks(const std::string& url,
+                                              const Credentials& credentials);
+
+} // namespace veldrano

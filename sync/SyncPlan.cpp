@@ -1,0 +1,270 @@
+#include "sync/SyncPlan.h"
+
+#include <algorithm>
+
+namespace veldrano {
+
+namespace {
+
+const std::string& NameOf(const ContactRecord& r) {
+    return r[FieldIndex(Field::nombre)];
+}
+
+// The book against the state as multisets of records.
+struct LocalDiff {
+    std::vector<std::optional<size_t>> bookCard; // per book record: its state card, if any
+    std::vector<bool> changed;                   // per book record: paired by name only
+    std::vector<bool> cardKept;                  // per state card: some book record has it
+};
+
+LocalDiff DiffBook(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book) {
+    LocalDiff diff{std::vector<std::optional<size_t>>(book.size()), std::vector<bool>(book.size()),
+                   std::vector<bool>(state.size())};
+    std::map<ContactRecord, std::vector<size_t>> byRecord;
+    for (size_t i = state.size(); i-- > 0;)
+        byRecord[state[i].record].push_back(i); // popped from the back: first card first
+    std::vector<size_t> newHere;
+    for (size_t j = 0; j < book.size(); ++j) {
+        auto it = byRecord.find(book[j]);
+        if (it == byRecord.end() || it->second.empty()) {
+            newHere.push_back(j);
+            continue;
+        }
+        diff.bookCard[j] = it->second.back();
+        diff.cardKept[it->second.back()] = true;
+        it->second.pop_back();
+    }
+    // A gone record and a new one that alone share a name are one contact changed here.
+    std::map<std::string, std::pair<std::vector<size_t>, std::vector<size_t>>> byName;
+    for (size_t i = 0; i < state.size(); ++i)
+        if (!diff.cardKept[i])
+            byName[NameOf(state[i].record)].first.push_back(i);
+    for (size_t j : newHere)
+        byName[NameOf(book[j])].second.push_back(j);
+    for (const auto& [name, pair] : byName) {
+        if (pair.first.size() != 1 || pair.second.size() != 1)
+            continue;
+        diff.bookCard[pair.second[0]] = pair.first[0];
+        diff.changed[pair.second[0]] = true;
+        diff.cardKept[pair.first[0]] = true;
+    }
+    return diff;
+}
+
+class Planner {
+  public:
+    Planner(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
+            const ServerView& server)
+        : m_state(state), m_book(book), m_server(server), m_diff(DiffBook(state, book)) {}
+
+    SyncPlan Run() {
+        CollectCandidates();
+        for (size_t j = 0; j < m_book.size(); ++j) {
+            if (!m_diff.bookCard[j])
+                NewHere(j);
+            else if (m_diff.changed[j])
+                ChangedHere(*m_diff.bookCard[j], j);
+            else
+                UnchangedHere(*m_diff.bookCard[j], j);
+        }
+        for (size_t i = 0; i < m_state.size(); ++i)
+            if (!m_diff.cardKept[i] && !m_consumed.count(m_state[i].href))
+                DeletedHere(i);
+        // Cards new on the server that no record here matched.
+        for (const auto& [href, card] : m_server.fetched)
+            if (!m_consumed.count(href) && !m_stateByHref.count(href))
+                Restore(card);
+        return std::move(m_plan);
+    }
+
+  private:
+    enum class There { Unchanged, Changed, Deleted, Unreadable };
+
+    There StatusOf(const SyncedCard& card) const {
+        if (m_server.deleted.count(card.href))
+            return There::Deleted;
+        if (m_server.unreadable.count(card.href))
+            return There::Unreadable;
+        const auto it = m_server.fetched.find(card.href);
+        return it != m_server.fetched.end() && it->second.etag != card.etag ? There::Changed
+                                                                            : There::Unchanged;
+    }
+
+    const ServerCard* Fetched(const std::string& href) const {
+        const auto it = m_server.fetched.find(href);
+        return it == m_server.fetched.end() ? nullptr : &it->second;
+    }
+
+    static SyncedCard CardOf(const ServerCard& card, const ContactRecord& record) {
+        return {card.href, card.etag, card.uid, record};
+    }
+
+    // Server cards a new record here may be: new there, or deleted here and changed there.
+    void CollectCandidates() {
+        for (size_t i = 0; i < m_state.size(); ++i)
+            m_stateByHref[m_state[i].href] = i;
+        for (const auto& [href, card] : m_server.fetched) {
+            const auto it = m_stateByHref.find(href);
+            const bool candidate =
+                it == m_stateByHref.end() ||
+                (!m_diff.cardKept[it->second] && StatusOf(m_state[it->second]) == There::Changed);
+            if (candidate)
+                m_candidates[card.record].push_back(&card);
+        }
+    }
+
+    size_t Keep(ContactRecord record, std::optional<SyncedCard> card) {
+        m_plan.contacts.push_back({std::move(record), std::move(card), true});
+        return m_plan.contacts.size() - 1;
+    }
+
+    void Upload(Action action) { m_plan.actions.push_back(std::move(action)); }
+
+    void Create(size_t j) {
+        const size_t contact = Keep(m_book[j], std::nullopt);
+        Upload({Action::Create, contact, {}, {}, {}, {}, {}, {}});
+        ++m_plan.counts.addedThere;
+    }
+
+    // Uploads the fields where the merged record differs from the server's card.
+    void UpdateIfNeeded(size_t contact, const SyncedCard& card, const ServerCard& there,
+                        const ContactRecord& here) {
+        const FieldSet fields = DifferingFields(m_plan.contacts[contact].record, there.record);
+        if (fields.none())
+            return;
+        Upload({Action::Update, contact, there.href, there.etag, there.text, fields, card.record,
+                here});
+        ++m_plan.counts.changedThere;
+    }
+
+    void NewHere(size_t j) {
+        const auto it = m_candidates.find(m_book[j]);
+        if (it == m_candidates.end() || it->second.empty())
+            return Create(j);
+        const ServerCard& there = *it->second.back();
+        it->second.pop_back();
+        m_consumed.insert(there.href);
+        Keep(m_book[j], CardOf(there, m_book[j]));
+    }
+
+    void UnchangedHere(size_t i, size_t j) {
+        const SyncedCard& card = m_state[i];
+        switch (StatusOf(card)) {
+        case There::Unchanged:
+        case There::Unreadable:
+            Keep(m_book[j], card);
+            break;
+        case There::Changed: {
+            const ServerCard& there = *Fetched(card.href);
+            Keep(there.record, CardOf(there, there.record));
+            if (there.record != m_book[j])
+                ++m_plan.counts.changedHere;
+            break;
+        }
+        case There::Deleted:
+            ++m_plan.counts.deletedHere;
+            break;
+        }
+    }
+
+    void ChangedHere(size_t i, size_t j) {
+        const SyncedCard& card = m_state[i];
+        switch (StatusOf(card)) {
+        case There::Unreadable: // left for a sync that can read the server's card
+            Keep(m_book[j], card);
+            break;
+        case There::Deleted: // changed here, deleted there: uploaded again as a new card
+            Create(j);
+            break;
+        case There::Unchanged:
+        case There::Changed: {
+            const ServerCard* there = Fetched(card.href);
+            if (!there) { // not fetched: nothing to edit, so it waits for the next sync
+                Keep(m_book[j], card);
+                break;
+            }
+            Merge merge = MergeContact(card.record, m_book[j], there->record);
+            if (merge.record != m_book[j])
+                ++m_plan.counts.changedHere;
+            m_plan.conflicts.insert(m_plan.conflicts.end(), merge.conflicts.begin(),
+                                    merge.conflicts.end());
+            const size_t contact = Keep(merge.record, CardOf(*there, merge.record));
+            UpdateIfNeeded(contact, card, *there, m_book[j]);
+            break;
+        }
+        }
+    }
+
+    void DeletedHere(size_t i) {
+        const SyncedCard& card = m_state[i];
+        switch (StatusOf(card)) {
+        case There::Unchanged:
+            Upload({Action::Delete, 0, card.href, card.etag, {}, {}, card.record, {}});
+            ++m_plan.counts.deletedThere;
+            break;
+        case There::Changed: // deleted here, changed there: the server's contact comes back
+            Restore(*Fetched(card.href));
+            break;
+        case There::Unreadable:
+            m_plan.contacts.push_back({card.record, card, false});
+            break;
+        case There::Deleted:
+            break;
+        }
+    }
+
+    void Restore(const ServerCard& there) {
+        Keep(there.record, CardOf(there, there.record));
+        ++m_plan.counts.addedHere;
+    }
+
+    const std::vector<SyncedCard>& m_state;
+    const std::vector<ContactRecord>& m_book;
+    const ServerView& m_server;
+    LocalDiff m_diff;
+    std::map<std::string, size_t> m_stateByHref;
+    std::map<ContactRecord, std::vector<const ServerCard*>> m_candidates;
+    std::set<std::string> m_consumed; // candidate cards a new record here turned out to be
+    SyncPlan m_plan;
+};
+
+} // namespace
+
+FieldSet DifferingFields(const ContactRecord& a, const ContactRecord& b) {
+    FieldSet fields;
+    for (int k = 0; k < kFieldCount; ++k)
+        fields[k] = a[k] != b[k];
+    return fields;
+}
+
+Merge MergeContact(const ContactRecord& base, const ContactRecord& here,
+                   const ContactRecord& there) {
+    Merge merge{here, {}};
+    for (int k = 0; k < kFieldCount; ++k) {
+        if (here[k] == there[k] || there[k] == base[k])
+            continue;
+        if (here[k] == base[k])
+            merge.record[k] = there[k];
+        else
+            merge.conflicts.push_back(
+                {here[FieldIndex(Field::nombre)], static_cast<Field>(k), here[k], there[k]});
+    }
+    return merge;
+}
+
+std::set<std::string> CardsChangedHere(const std::vector<SyncedCard>& state,
+                                       const std::vector<ContactRecord>& book) {
+    const LocalDiff diff = DiffBook(state, book);
+    std::set<std::string> hrefs;
+    for (size_t j = 0; j < book.size(); ++j)
+        if (diff.changed[j])
+            hrefs.insert(state[*diff.bookCard[j]].href);
+    return hrefs;
+}
+
+SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
+                  const ServerView& server) {
+    return Planner(state, book, server).Run();
+}
+
+} // namespace veldrano

@@ -1,0 +1,87 @@
+#pragma once
+#include "book/VCardEdit.h"
+#include "sync/SyncedCard.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace veldrano {
+
+// One field both sides changed to different values since the last sync: the book keeps
+// `here`, the server had `there`.
+struct Conflict {
+    std::string name; // the contact's Nombre y Apellidos, in the code page
+    Field field;
+    std::string here, there;
+};
+
+// The fields whose values differ.
+FieldSet DifferingFields(const ContactRecord& a, const ContactRecord& b);
+
+// A contact merged field by field against the record as last synced: a field changed on one
+// side takes that side's value; a field changed on both sides to different values keeps the
+// value changed here and is a conflict.
+struct Merge {
+    ContactRecord record;
+    std::vector<Conflict> conflicts;
+};
+Merge MergeContact(const ContactRecord& base, const ContactRecord& here,
+                   const ContactRecord& there);
+
+// What the server says since the last sync: the cards fetched (new, changed, or needed for an
+// update), by href; the hrefs it deleted; the hrefs of cards that could not be read.
+struct ServerView {
+    std::map<std::string, ServerCard> fetched;
+    std::set<std::string> deleted;
+    std::set<std::string> unreadable;
+};
+
+// The state cards changed here: a book record equal to a card's record is unchanged; a
+// card whose record is gone and a new record that alone share Nombre y Apellidos are one
+// contact changed here. Gives the hrefs whose server card an update needs.
+std::set<std::string> CardsChangedHere(const std::vector<SyncedCard>& state,
+                                       const std::vector<ContactRecord>& book);
+
+// One request the sync makes of the server.
+struct Action {
+    enum Kind { Create, Update, Delete } kind;
+    size_t contact = 0;     // Create, Update: the contact of the plan it uploads
+    std::string href, etag; // Update, Delete
+    std::string serverText; // Update: the server's card, edited property by property
+    FieldSet fields;        // Update: the fields whose properties are replaced
+    ContactRecord base;     // Update, Delete: the record as last synced, to merge again
+    ContactRecord here;     // Update: the book's record before the merge
+};
+
+// A contact after the sync: its record as the book will hold it, and its card once it has
+// one. The card's record is what the state keeps as last synced: the contact's record, but
+// for a contact whose server card could not be read this time, which keeps the old one.
+struct PlannedContact {
+    ContactRecord record;
+    std::optional<SyncedCard> card;
+    bool inBook = true; // false: a card only the state keeps (deleted here, unreadable there)
+};
+
+struct SyncCounts {
+    size_t addedHere = 0, changedHere = 0, deletedHere = 0;
+    size_t addedThere = 0, changedThere = 0, deletedThere = 0;
+};
+
+struct SyncPlan {
+    std::vector<PlannedContact> contacts; // in book order, then the contacts new here
+    std::vector<Action> actions;
+    std::vector<Conflict> conflicts;
+    SyncCounts counts;
+};
+
+// The whole sync, as a pure function of the state, the book and what the server said. A new
+// record here equal, field by field, to a card new on the server (or to one deleted here and
+// changed there) is that card: so a first sync matches instead of duplicating, and a run cut
+// short after its uploads converges on the next.
+SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
+                  const ServerView& server);
+
+} // namespace veldrano

@@ -1,0 +1,33 @@
+#pragma once
+#include "sync/SyncedCard.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace veldrano {
+
+// What a book remembers of its last sync, in a hidden file beside it: the address book's
+// URL, the URL the user gave (a server's root leads to it), the server's sync token and the
+// cards as last synced.
+struct SyncState {
+    std::string addressBook;
+    std::string givenUrl;
+    std::string token;
+    std::vector<SyncedCard> cards;
+};
+
+// ".casa.kbx.sync" beside "casa.kbx".
+std::string SyncStatePath(const std::string& bookPath);
+
+// "casa.kbx.conflictos.txt" beside "casa.kbx": the log of conflicts, for people to read.
+std::string ConflictLogPath(const std::string& bookPath);
+
+// The state, or nullopt when the book was never synced. Throws SyncError for a damaged
+// file and FileError for one that cannot be read.
+std::optional<SyncState> ReadSyncState(const std::string& path);
+
+// Writes the state atomically. Throws FileError.
+void WriteSyncState(const std::string& path, const SyncState& state);
+
+} // namespace veldrano

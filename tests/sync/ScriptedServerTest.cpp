@@ -1,0 +1,182 @@
+#include "sync/BookSync.h"
+#include "sync/SyncState.h"
+
+#include "book/BookFile.h"
+#include "book/TextFile.h"
+#include "sync/SyncError.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/net/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+using namespace veldrano;
+using veldrano::test::LoopbackServer;
+
+namespace {
+
+// One answer of the scripted server: it takes the request, answers and closes.
+void Answer(LoopbackServer& server, const std::string& status, const std::string& body,
+            const std::string& headers = "") {
+    server.accept()
+        .drain(LoopbackServer::Ms(250))
+        .send("HTTP/1.1 " + status + "\r\nConnection: close\r\n" + headers +
+              "Content-Type: application/xml\r\nContent-Length: " + std::to_string(body.size()) +
+              "\r\n\r\n" + body)
+        .close();
+}
+
+std::string Multistatus(const std::string& responses, const std::string& token = "t-2") {
+    return "<?xml version=\"1.0\"?><multistatus xmlns=\"DAV:\" "
+           "xmlns:C=\"urn:ietf:params:xml:ns:carddav\"><sync-token>" +
+           token + "</sync-token>" + responses + "</multistatus>";
+}
+
+std::string CardResponse(const std::string& href, const std::string& etag,
+                         const std::string& card) {
+    return "<response><href>" + href + "</href><propstat><prop><getetag>" + etag +
+           "</getetag><C:address-data>" + card +
+           "</C:address-data></prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+}
+
+ContactRecord Ana(const std::string& tel, const std::string& mail) {
+    ContactRecord r;
+    r[FieldIndex(Field::nombre)] = "Ana Ruiz";
+    r[FieldIndex(Field::telefono)] = tel;
+    r[FieldIndex(Field::e_mail)] = mail;
+    return r;
+}
+
+std::string AnaCard(const std::string& tel, const std::string& mail) {
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:a\r\nFN:Ana Ruiz\r\nN:Ruiz;Ana;;;\r\n"
+           "TEL;TYPE=home:" +
+           tel + "\r\nEMAIL:" + mail + "\r\nNOTE:del tel\xC3\xA9" + "fono\r\nEND:VCARD\r\n";
+}
+
+struct Synced {
+    test::TempDir dir;
+    LoopbackServer server;
+    std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/ana/l/";
+    std::string book = dir.file("casa.kbx").string();
+
+    // A book synced before with Ana's card, now holding `here`.
+    explicit Synced(const ContactRecord& here) {
+        WriteSyncState(
+            SyncStatePath(book),
+            {url, url, "t-1", {{"/ana/l/a.vcf", "\"1\"", "a", Ana("1", "ana@a.example")}}});
+        BookStore store;
+        store.insert(0, here);
+        WriteBookFile(book, {}, store);
+    }
+
+    SyncReport Run() {
+        SyncOptions options;
+        options.book = book;
+        options.url = url;
+        options.credentials = {"ana", "secreto"}; // over plain HTTP: the server is this machine
+        return SyncBook(options);
+    }
+};
+
+} // namespace
+
+// A card changed on the server between its fetch and the upload: the conditional PUT is
+// refused (412), the card is fetched again, merged again and sent again.
+TEST(ScriptedServer, UploadRefusedAsTheCardChangedIsMergedAgainAndRetried) {
+    Synced s(Ana("2", "ana@a.example")); // the telephone changed here
+    Answer(s.server, "207 Multi-Status", Multistatus(""));
+    Answer(s.server, "207 Multi-Status",
+           Multistatus(CardResponse("/ana/l/a.vcf", "\"1\"", AnaCard("1", "ana@a.example"))));
+    Answer(s.server, "412 Precondition Failed", "");
+    Answer(s.server, "207 Multi-Status",
+           Multistatus(CardResponse("/ana/l/a.vcf", "\"2\"", AnaCard("1", "ana@b.example"))));
+    Answer(s.server, "204 No Content", "", "ETag: \"3\"\r\n");
+    const SyncReport report = s.Run();
+    ASSERT_TRUE(s.server.finished());
+    const std::string sent = s.server.received();
+    EXPECT_NE(sent.find("Authorization: Basic YW5hOnNlY3JldG8="), std::string::npos);
+    const size_t retry = sent.rfind("PUT /ana/l/a.vcf");
+    ASSERT_NE(retry, std::string::npos);
+    EXPECT_NE(sent.find("If-Match: \"2\"", retry), std::string::npos);
+    EXPECT_NE(sent.find("TEL;TYPE=home:2\r\nEMAIL:ana@b.example\r\nNOTE:del tel\xC3\xA9"
+                        "fono\r\n",
+                        retry),
+              std::string::npos)
+        << sent.substr(retry);
+    const LoadedBook after = ReadBookFile(s.book);
+    EXPECT_EQ(after.records.record(0), Ana("2", "ana@b.example"));
+    EXPECT_EQ(ReadSyncState(SyncStatePath(s.book))->cards.at(0).etag, "\"3\"");
+    EXPECT_TRUE(report.conflicts.empty());
+}
+
+// A card that does not parse is named and skipped; the rest of the sync goes on.
+TEST(ScriptedServer, CardThatDoesNotParseIsSkippedAndReported) {
+    Synced s(Ana("1", "ana@a.example"));
+    Answer(s.server, "207 Multi-Status",
+           Multistatus("<response><href>/ana/l/b.vcf</href><propstat><prop><getetag>\"1\""
+                       "</getetag></prop><status>HTTP/1.1 200 OK</status></propstat></response>"
+                       "<response><href>/ana/l/c.vcf</href><propstat><prop><getetag>\"1\""
+                       "</getetag></prop><status>HTTP/1.1 200 OK</status></propstat></response>"));
+    Answer(s.server, "207 Multi-Status",
+           Multistatus(CardResponse("/ana/l/b.vcf", "\"1\"",
+                                    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN Bea\r\nEND:VCARD\r\n") +
+                       CardResponse("/ana/l/c.vcf", "\"1\"",
+                                    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Carlos\r\nEND:VCARD\r\n")));
+    const SyncReport report = s.Run();
+    ASSERT_TRUE(s.server.finished());
+    ASSERT_EQ(report.unreadable.size(), 1u);
+    EXPECT_EQ(report.unreadable[0],
+              "/ana/l/b.vcf: línea 3: falta «:» tras el nombre de la propiedad");
+    const LoadedBook after = ReadBookFile(s.book);
+    ASSERT_EQ(after.records.size(), 2u);
+    EXPECT_EQ(after.records.name(1), "Carlos");
+    EXPECT_EQ(report.counts.addedHere, 1u);
+}
+
+// What a server may answer instead of its changes, and what the user is told: each ends the
+// run with a Spanish message naming what the server said, and nothing is written.
+TEST(ScriptedServer, FailureEndsTheRunWithWhatTheServerSaid) {
+    const std::string multistatus = "HTTP/1.1 207 Multi-Status\r\nConnection: close\r\n"
+                                    "Content-Type: application/xml\r\n\r\n";
+    struct Row {
+        const char* name;
+        std::string answer;
+        std::string message;
+    } rows[] = {
+        {"a failing server",
+         "HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\nContent-Length: 13\r\n\r\n"
+         "storage gone\n",
+         "el servidor ha fallado al atender «URL» (el servidor dice: 500 Internal Server Error: "
+         "storage gone)"},
+        {"a refused login",
+         "HTTP/1.1 401 Unauthorized\r\nConnection: close\r\nContent-Length: 0\r\n\r\n",
+         "el servidor no acepta el usuario o la contraseña (el servidor dice: 401 Unauthorized)"},
+        {"malformed XML", multistatus + "<multistatus xmlns=\"DAV:\"><response><href>/a",
+         "la respuesta del servidor no es XML válido"},
+        {"an entity is never expanded",
+         multistatus + "<!DOCTYPE m [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
+                       "<multistatus xmlns=\"DAV:\"><sync-token>&b;</sync-token></multistatus>",
+         "la respuesta del servidor no es XML válido"},
+        {"not a multistatus", multistatus + "<html xmlns=\"DAV:\"/>",
+         "la respuesta del servidor no es un «multistatus» de WebDAV"},
+        {"no answer at all", "", "error de comunicación con «URL»"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Synced s(Ana("2", "ana@a.example"));
+        const FileStamp book = StampOf(s.book), state = StampOf(SyncStatePath(s.book));
+        s.server.accept().drain(LoopbackServer::Ms(250)).send(row.answer).close();
+        std::string message;
+        try {
+            s.Run();
+        } catch (const SyncError& e) {
+            message = e.what();
+        }
+        std::string expected = row.message;
+        if (const size_t at = expected.find("URL"); at != std::string::npos)
+            expected.replace(at, 3, s.url);
+        EXPECT_NE(message.find(expected), std::string::npos) << message;
+        EXPECT_EQ(StampOf(s.book), book);
+        EXPECT_EQ(StampOf(SyncStatePath(s.book)), state);
+        EXPECT_TRUE(s.server.finished());
+    }
+}

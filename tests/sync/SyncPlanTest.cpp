@@ -1,0 +1,228 @@
+#include "sync/SyncPlan.h"
+
+#include <gtest/gtest.h>
+
+using namespace veldrano;
+
+namespace {
+
+// A contact by its name, telephone and e-mail address; the other fields stay empty.
+ContactRecord C(const std::string& name, const std::string& tel = "",
+                const std::string& mail = "") {
+    ContactRecord r;
+    r[FieldIndex(Field::nombre)] = name;
+    r[FieldIndex(Field::telefono)] = tel;
+    r[FieldIndex(Field::e_mail)] = mail;
+    return r;
+}
+
+std::string Href(size_t i) {
+    return "/l/" + std::to_string(i) + ".vcf";
+}
+
+struct Row {
+    const char* name;
+    std::vector<ContactRecord> synced; // the state: card i at Href(i), ETag "1"
+    std::vector<ContactRecord> book;
+    std::map<size_t, ContactRecord> changedThere; // card i now, ETag "2"
+    std::set<size_t> deletedThere;
+    std::vector<ContactRecord> newThere; // at Href(100 + i)
+    std::vector<ContactRecord> bookAfter;
+    std::vector<std::string> actions; // "create NAME", "update HREF fields", "delete HREF"
+    size_t conflicts = 0;
+};
+
+std::string Describe(const SyncPlan& plan, const Action& a) {
+    switch (a.kind) {
+    case Action::Create:
+        return "create " + plan.contacts[a.contact].record[0];
+    case Action::Update:
+        return "update " + a.href + " " + a.fields.to_string();
+    case Action::Delete:
+        return "delete " + a.href;
+    }
+    return {};
+}
+
+// The telephone field alone, as FieldSet::to_string writes it (field 0 last).
+const std::string kTel = "00000000100";
+const std::string kMail = "00000001000";
+
+} // namespace
+
+// Each rule of the merge, planned from the state, the book and what the server said, the
+// way the sync fetches it: the cards changed there, and those changed here, which an
+// update needs.
+TEST(SyncPlan, MergesFieldByFieldAndNeverLosesAnEdit) {
+    const Row rows[] = {
+        {"nothing changed", {C("Ana", "1")}, {C("Ana", "1")}, {}, {}, {}, {C("Ana", "1")}, {}},
+        {"changed here: its field is uploaded",
+         {C("Ana", "1")},
+         {C("Ana", "2")},
+         {},
+         {},
+         {},
+         {C("Ana", "2")},
+         {"update /l/0.vcf " + kTel}},
+        {"changed there: the book takes it",
+         {C("Ana", "1")},
+         {C("Ana", "1")},
+         {{0, C("Ana", "3")}},
+         {},
+         {},
+         {C("Ana", "3")},
+         {}},
+        {"different fields on each side are merged",
+         {C("Ana", "1", "a@x")},
+         {C("Ana", "2", "a@x")},
+         {{0, C("Ana", "1", "b@x")}},
+         {},
+         {},
+         {C("Ana", "2", "b@x")},
+         {"update /l/0.vcf " + kTel}},
+        {"one field changed on both sides keeps the value changed here",
+         {C("Ana", "1")},
+         {C("Ana", "2")},
+         {{0, C("Ana", "3")}},
+         {},
+         {},
+         {C("Ana", "2")},
+         {"update /l/0.vcf " + kTel},
+         1},
+        {"the same change on both sides is no conflict",
+         {C("Ana", "1")},
+         {C("Ana", "2")},
+         {{0, C("Ana", "2")}},
+         {},
+         {},
+         {C("Ana", "2")},
+         {}},
+        {"deleted here: deleted there",
+         {C("Ana"), C("Bea")},
+         {C("Bea")},
+         {},
+         {},
+         {},
+         {C("Bea")},
+         {"delete /l/0.vcf"}},
+        {"deleted here but changed there: the server's contact comes back",
+         {C("Ana", "1")},
+         {},
+         {{0, C("Ana", "3")}},
+         {},
+         {},
+         {C("Ana", "3")},
+         {}},
+        {"changed here but deleted there: uploaded again as a new card",
+         {C("Ana", "1")},
+         {C("Ana", "2")},
+         {},
+         {0},
+         {},
+         {C("Ana", "2")},
+         {"create Ana"}},
+        {"deleted there: deleted here",
+         {C("Ana"), C("Bea")},
+         {C("Ana"), C("Bea")},
+         {},
+         {1},
+         {},
+         {C("Ana")},
+         {}},
+        {"new on each side",
+         {},
+         {C("Ana")},
+         {},
+         {},
+         {C("Bea")},
+         {C("Ana"), C("Bea")},
+         {"create Ana"}},
+        {"a first sync matches equal contacts instead of doubling them",
+         {},
+         {C("Ana", "1"), C("Ana", "1"), C("Bea")},
+         {},
+         {},
+         {C("Ana", "1"), C("Cid")},
+         {C("Ana", "1"), C("Ana", "1"), C("Bea"), C("Cid")},
+         {"create Ana", "create Bea"}},
+        {"two contacts of one name changed: a deletion and an addition each",
+         {C("Ana", "1"), C("Ana", "2")},
+         {C("Ana", "3"), C("Ana", "4")},
+         {},
+         {},
+         {},
+         {C("Ana", "3"), C("Ana", "4")},
+         {"create Ana", "create Ana", "delete /l/0.vcf", "delete /l/1.vcf"}},
+        {"killed after uploading: the uploaded card is the book's new contact",
+         {C("Ana")},
+         {C("Ana"), C("Bea", "1")},
+         {},
+         {},
+         {C("Bea", "1")},
+         {C("Ana"), C("Bea", "1")},
+         {}},
+        {"killed after uploading a deletion of a contact then changed there",
+         {C("Ana", "1")},
+         {C("Ana", "3")},
+         {{0, C("Ana", "3")}},
+         {},
+         {},
+         {C("Ana", "3")},
+         {}},
+        {"killed after writing the book: the server's changes are there already",
+         {C("Ana", "1"), C("Bea")},
+         {C("Ana", "3"), C("Cid")},
+         {{0, C("Ana", "3")}},
+         {1},
+         {C("Cid")},
+         {C("Ana", "3"), C("Cid")},
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<SyncedCard> state;
+        for (size_t i = 0; i < row.synced.size(); ++i)
+            state.push_back({Href(i), "1", "uid", row.synced[i]});
+        ServerView server;
+        for (const auto& [i, record] : row.changedThere)
+            server.fetched[Href(i)] = {Href(i), "2", "uid", "card", record};
+        for (size_t i : row.deletedThere)
+            server.deleted.insert(Href(i));
+        for (size_t i = 0; i < row.newThere.size(); ++i)
+            server.fetched[Href(100 + i)] = {Href(100 + i), "1", "uid", "card", row.newThere[i]};
+        for (const std::string& href : CardsChangedHere(state, row.book)) {
+            const size_t i = std::stoul(href.substr(3));
+            if (!server.fetched.count(href) && !server.deleted.count(href))
+                server.fetched[href] = {href, "1", "uid", "card", row.synced[i]};
+        }
+
+        const SyncPlan plan = PlanSync(state, row.book, server);
+        std::vector<ContactRecord> bookAfter;
+        for (const auto& contact : plan.contacts) {
+            if (contact.inBook)
+                bookAfter.push_back(contact.record);
+            if (contact.card && contact.inBook) { // the state keeps what the book holds
+                EXPECT_EQ(contact.card->record, contact.record);
+            }
+        }
+        EXPECT_EQ(bookAfter, row.bookAfter);
+        std::vector<std::string> actions;
+        for (const Action& a : plan.actions)
+            actions.push_back(Describe(plan, a));
+        std::sort(actions.begin(), actions.end());
+        EXPECT_EQ(actions, row.actions);
+        EXPECT_EQ(plan.conflicts.size(), row.conflicts);
+    }
+}
+
+// A conflict names the contact and the field, and carries both values.
+TEST(SyncPlan, ConflictKeepsTheValueChangedHere) {
+    const Merge merge =
+        MergeContact(C("Ana", "1", "a@x"), C("Ana", "2", "b@x"), C("Ana", "3", "a@x"));
+    EXPECT_EQ(merge.record, C("Ana", "2", "b@x"));
+    ASSERT_EQ(merge.conflicts.size(), 1u);
+    EXPECT_EQ(merge.conflicts[0].name, "Ana");
+    EXPECT_EQ(merge.conflicts[0].field, Field::telefono);
+    EXPECT_EQ(merge.conflicts[0].here, "2");
+    EXPECT_EQ(merge.conflicts[0].there, "3");
+}
