@@ -5,7 +5,7 @@
 #include "app/Unit7.h"
 #include "app/add.h"
 #include "app/agenda.h"
-#include "mail/Unit6.h"
+#include "maildialog/Unit6.h"
 
 std::unique_ptr<TForm1> CreateApplicationWindows(PlatformServices& platform) {
     auto form1 = std::make_unique<TForm1>(platform);

@@ -1,6 +1,6 @@
 #include "app/BookList.h"
 
-#include "app/BookModel.h"
+#include "model/BookModel.h"
 #include "app/Commands.h"
 #include "qtsupport/GeneralError.h"
 

@@ -1,7 +1,7 @@
 #include "app/FileCommands.h"
 
 #include "app/BookList.h"
-#include "app/BookModel.h"
+#include "model/BookModel.h"
 #include "app/Commands.h"
 #include "book/BookFile.h"
 #include "book/RecentFiles.h"

@@ -1,11 +1,11 @@
 #include "app/MailCommands.h"
 
 #include "BuildInfo.h"
-#include "app/BookModel.h"
-#include "mail/Unit6.h"
-#include "qtsupport/MailSettings.h"
+#include "model/BookModel.h"
+#include "maildialog/Unit6.h"
+#include "maildialog/MailSettings.h"
 #include "qtsupport/PlatformServices.h"
-#include "qtsupport/TextCodec.h"
+#include "model/TextCodec.h"
 
 using namespace veldrano;
 

@@ -2,7 +2,7 @@
 
 #include "BuildInfo.h"
 #include "qtsupport/PlatformServices.h"
-#include "qtsupport/TextCodec.h"
+#include "model/TextCodec.h"
 #include "text/CodePage.h"
 #include "book/PrintLines.h"
 #include "book/RtfWriter.h"

@@ -1,7 +1,7 @@
 #include "app/RecordCommands.h"
 
 #include "app/BookList.h"
-#include "app/BookModel.h"
+#include "model/BookModel.h"
 #include "app/Commands.h"
 #include "app/Unit3.h"
 #include "app/add.h"

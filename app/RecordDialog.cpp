@@ -2,7 +2,7 @@
 
 #include "book/ContactFields.h"
 #include "qtsupport/CodePageGuard.h"
-#include "qtsupport/TextCodec.h"
+#include "model/TextCodec.h"
 
 #include <QButtonGroup>
 #include <QFormLayout>
@@ -21,64 +21,9 @@ RecordDialog::RecordDialog(QWidget* parent, PlatformServices& platform, const QS
     setWindowTitle(caption);
     setModal(true);
 
-    m_pages = new QStackedWidget(this);
-    m_pages->setObjectName(QStringLiteral("PageControl1"));
-    auto* tabRow = new QHBoxLayout;
-    tabRow->setSpacing(2);
-    auto* group = new QButtonGroup(this);
-    std::array<QFormLayout*, 2> forms{};
-    for (int page = 0; page < 2; ++page) {
-        auto* tab = new QPushButton(QString::fromUtf8(kDialogPages[page]), this);
-        tab->setObjectName(QStringLiteral("TabSheet%1").arg(page + 1));
-        tab->setCheckable(true);
-        tab->setAutoDefault(false);
-        tab->setFocusPolicy(Qt::TabFocus);
-        group->addButton(tab, page);
-        tabRow->addWidget(tab);
-        m_tabs[page] = tab;
-        auto* sheet = new QWidget(m_pages);
-        forms[page] = new QFormLayout(sheet);
-        forms[page]->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        forms[page]->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        m_pages->addWidget(sheet);
-    }
-    tabRow->addStretch();
-    connect(group, &QButtonGroup::idClicked, this, &RecordDialog::showPage);
-
-    // Top-to-bottom and tab order of each page; values move by field, not by position.
-    for (int page = 0; page < 2; ++page) {
-        std::vector<const FieldInfo*> rows;
-        for (const FieldInfo& field : kFields)
-            if (field.dialogPage == page)
-                rows.push_back(&field);
-        std::sort(rows.begin(), rows.end(), [](const FieldInfo* a, const FieldInfo* b) {
-            return a->dialogPosition < b->dialogPosition;
-        });
-        QWidget* sheet = m_pages->widget(page);
-        for (const FieldInfo* field : rows) {
-            auto* line = new QLineEdit(sheet);
-            line->setObjectName(QString::fromLatin1(field->name));
-            line->setMinimumWidth(260);
-            CodePageGuard::Attach(line, m_platform);
-            auto* label = new QLabel(QString::fromUtf8(field->dialogLabel), sheet);
-            label->setBuddy(line);
-            forms[page]->addRow(label, line);
-            m_edits[FieldIndex(field->field)] = line;
-            if (!m_firstEdit[page])
-                m_firstEdit[page] = line;
-        }
-    }
-
-    BitBtn1 = new QPushButton(QStringLiteral("&Aceptar"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn2 = new QPushButton(QStringLiteral("&Cancelar"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    for (QPushButton* b : {BitBtn1, BitBtn2}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-        b->setMinimumWidth(90);
-    }
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    QHBoxLayout* tabRow = buildPages();
+    buildEdits();
+    buildButtons();
 
     auto* left = new QVBoxLayout;
     left->addLayout(tabRow);
@@ -94,6 +39,72 @@ RecordDialog::RecordDialog(QWidget* parent, PlatformServices& platform, const QS
 
     showPage(0);
     setFixedSize(sizeHint());
+}
+
+QHBoxLayout* RecordDialog::buildPages() {
+    m_pages = new QStackedWidget(this);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    auto* tabRow = new QHBoxLayout;
+    tabRow->setSpacing(2);
+    auto* group = new QButtonGroup(this);
+    for (int page = 0; page < 2; ++page) {
+        auto* tab = new QPushButton(QString::fromUtf8(kDialogPages[page]), this);
+        tab->setObjectName(QStringLiteral("TabSheet%1").arg(page + 1));
+        tab->setCheckable(true);
+        tab->setAutoDefault(false);
+        tab->setFocusPolicy(Qt::TabFocus);
+        group->addButton(tab, page);
+        tabRow->addWidget(tab);
+        m_tabs[page] = tab;
+        auto* sheet = new QWidget(m_pages);
+        auto* form = new QFormLayout(sheet);
+        form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+        m_pages->addWidget(sheet);
+    }
+    tabRow->addStretch();
+    connect(group, &QButtonGroup::idClicked, this, &RecordDialog::showPage);
+    return tabRow;
+}
+
+void RecordDialog::buildEdits() {
+    // Top-to-bottom and tab order of each page; values move by field, not by position.
+    for (int page = 0; page < 2; ++page) {
+        std::vector<const FieldInfo*> rows;
+        for (const FieldInfo& field : kFields)
+            if (field.dialogPage == page)
+                rows.push_back(&field);
+        std::sort(rows.begin(), rows.end(), [](const FieldInfo* a, const FieldInfo* b) {
+            return a->dialogPosition < b->dialogPosition;
+        });
+        QWidget* sheet = m_pages->widget(page);
+        auto* form = static_cast<QFormLayout*>(sheet->layout());
+        for (const FieldInfo* field : rows) {
+            auto* line = new QLineEdit(sheet);
+            line->setObjectName(QString::fromLatin1(field->name));
+            line->setMinimumWidth(260);
+            CodePageGuard::Attach(line, m_platform);
+            auto* label = new QLabel(QString::fromUtf8(field->dialogLabel), sheet);
+            label->setBuddy(line);
+            form->addRow(label, line);
+            m_edits[FieldIndex(field->field)] = line;
+            if (!m_firstEdit[page])
+                m_firstEdit[page] = line;
+        }
+    }
+}
+
+void RecordDialog::buildButtons() {
+    BitBtn1 = new QPushButton(QStringLiteral("&Aceptar"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 = new QPushButton(QStringLiteral("&Cancelar"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    for (QPushButton* b : {BitBtn1, BitBtn2}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        b->setMinimumWidth(90);
+    }
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 ContactRecord RecordDialog::record() const {

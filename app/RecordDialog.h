@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <array>
 
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
@@ -33,6 +34,10 @@ class RecordDialog : public QDialog {
     QPushButton* BitBtn2 = nullptr; // "&Cancelar"
 
   private:
+    QHBoxLayout* buildPages();
+    void buildEdits();
+    void buildButtons();
+
     std::array<QLineEdit*, veldrano::kFieldCount> m_edits{};
     std::array<QLineEdit*, 2> m_firstEdit{};
     QStackedWidget* m_pages = nullptr;

@@ -1,7 +1,7 @@
 #include "app/SearchCommands.h"
 
 #include "app/BookList.h"
-#include "app/BookModel.h"
+#include "model/BookModel.h"
 #include "app/Commands.h"
 #include "app/Unit4.h"
 

@@ -1,7 +1,7 @@
 #include "app/Unit4.h"
 
 #include "qtsupport/CodePageGuard.h"
-#include "qtsupport/TextCodec.h"
+#include "model/TextCodec.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
 #include "app/Application.h"
-#include "app/CommandLine.h"
+#include "app/WindowArguments.h"
 #include "qtsupport/DataFolder.h"
 #include "qtsupport/GeneralError.h"
 #include "app/Icons.h"
@@ -12,7 +12,7 @@
 
 // At file scope, not in an unnamed namespace: the resource initialiser it declares must
 // keep its external name.
-static int RunWindow(int argc, char* argv[]) {
+static int RunWindow(int argc, char* argv[], int (*misuse)(const char*)) {
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources); // the resources live in a static library the linker may drop
     QApplication::setApplicationName(QStringLiteral("KTRVO"));
@@ -20,7 +20,7 @@ static int RunWindow(int argc, char* argv[]) {
     // Ties the windows to the desktop entry, whose icon and name the desktop then shows.
     QApplication::setDesktopFileName(QStringLiteral(VELDRANO_APP_ID));
     QApplication::setWindowIcon(Icons::Program());
-    const auto book = CommandLine::BookToOpen(QApplication::arguments());
+    const auto book = BookToOpen(QApplication::arguments(), misuse);
     if (!book)
         return 2;
     Icons::SetUpTheme();
@@ -40,7 +40,9 @@ static int RunWindow(int argc, char* argv[]) {
     return app.exec();
 }
 
-// The program's window, as the module the program loads to show it. Returns the exit status.
-extern "C" __attribute__((visibility("default"))) int VeldranoRunWindow(int argc, char* argv[]) {
-    return RunWindow(argc, argv);
+// The program's window, as the module the program loads to show it; `misuse` reports a
+// wrong argument with the program's usage. Returns the exit status.
+extern "C" __attribute__((visibility("default"))) int
+VeldranoRunWindow(int argc, char* argv[], int (*misuse)(const char*)) {
+    return RunWindow(argc, argv, misuse);
 }

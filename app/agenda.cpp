@@ -2,7 +2,7 @@
 
 #include "BuildInfo.h"
 #include "app/BookList.h"
-#include "app/BookModel.h"
+#include "model/BookModel.h"
 #include "app/Commands.h"
 #include "app/FileCommands.h"
 #include "app/MailCommands.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include "book/BookStore.h"
 #include "book/ContactRecord.h"
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 
 #include <array>
 #include <functional>

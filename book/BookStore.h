@@ -1,6 +1,6 @@
 #pragma once
 #include "book/ContactRecord.h"
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,7 +1,7 @@
 #include "qtsupport/CodePageGuard.h"
 
 #include "qtsupport/PlatformServices.h"
-#include "qtsupport/TextCodec.h"
+#include "model/TextCodec.h"
 #include "text/CodePage.h"
 
 #include <QClipboard>

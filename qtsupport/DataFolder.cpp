@@ -1,6 +1,6 @@
 #include "qtsupport/DataFolder.h"
 
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 
 #include <BuildInfo.h>
 #include <QCoreApplication>

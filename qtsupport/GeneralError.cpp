@@ -1,7 +1,7 @@
 #include "qtsupport/GeneralError.h"
 
 #include "qtsupport/PlatformServices.h"
-#include "qtsupport/TextCodec.h"
+#include "model/TextCodec.h"
 
 #include <QStringDecoder>
 

@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
-exec build/release/app/torvikalen "$@"
+exec build/release/bin/torvikalen "$@"

@@ -14,8 +14,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer ships with clang's runtime)
   clang-14 libclang-rt-14-dev
-  # the formatting check of the test command
-  clang-format-14
+  # the formatting and function-size checks of the test command
+  clang-format-14 clang-tidy-14
   # running the window: the SVG plugin for the program's icon, icons, fonts, a headless X
   # server for screenshots and window tests
   libqt6svg6 tango-icon-theme fonts-dejavu-core fontconfig xvfb xauth

@@ -2,8 +2,8 @@
 
 #include "book/BookFile.h"
 #include "book/ContactFields.h"
-#include "book/VCard.h"
-#include "book/VCardEdit.h"
+#include "interchange/VCard.h"
+#include "interchange/VCardEdit.h"
 #include "sync/SyncError.h"
 #include "sync/SyncState.h"
 #include "text/Charset.h"

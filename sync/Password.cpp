@@ -1,6 +1,6 @@
 #include "sync/Password.h"
 
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 #include "sync/SyncError.h"
 
 #include <cerrno>

@@ -1,5 +1,5 @@
 #pragma once
-#include "book/VCardEdit.h"
+#include "interchange/VCardEdit.h"
 #include "sync/SyncedCard.h"
 
 #include <map>

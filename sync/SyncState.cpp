@@ -1,6 +1,6 @@
 #include "sync/SyncState.h"
 
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 #include "sync/SyncError.h"
 
 namespace veldrano {

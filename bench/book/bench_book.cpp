@@ -9,7 +9,7 @@
 #include "app/agenda.h"
 #include "bench/SampleBook.h"
 #include "book/BookFile.h"
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 #include "qtsupport/PlatformServices.h"
 
 #include <QAbstractItemView>

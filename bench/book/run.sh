@@ -10,4 +10,4 @@ if ! command -v abook >/dev/null; then
   $SUDO apt-get install -y -qq abook >/dev/null
 fi
 scripts/build.sh
-build/release/bench/book/bench_book build/release/app/torvikalen "$@"
+build/release/bench/book/bench_book build/release/bin/torvikalen "$@"

@@ -4,8 +4,8 @@
 //   bench_interchange [records]
 #include "bench/SampleBook.h"
 #include "book/BookFile.h"
-#include "book/Conversion.h"
-#include "book/TextFile.h"
+#include "interchange/Conversion.h"
+#include "files/TextFile.h"
 
 #include <chrono>
 #include <cstdio>

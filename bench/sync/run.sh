@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/setup.sh
 scripts/build.sh
-/usr/bin/python3 bench/sync/bench_sync.py build/release/app/torvikalen "$@"
+/usr/bin/python3 bench/sync/bench_sync.py build/release/bin/torvikalen "$@"

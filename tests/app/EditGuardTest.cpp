@@ -1,6 +1,6 @@
 // What every edit of every dialog accepts: characters of the code page, one line where the
 // value is one line of a file, and a paste that never takes the program down.
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 #include "tests/support/app/WindowFixture.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // New, Open, Save, Save As, Clear book, Exit and the recent files, from each book state.
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 #include "tests/support/app/WindowFixture.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // The main window as the user meets it: start-up, the layout of menus and tool bar, the
 // enabled commands, loading and saving a book, the columns and the ordering.
 #include "book/ContactFields.h"
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 #include "tests/support/app/WindowFixture.h"
 
 #include <QAbstractItemView>

@@ -1,8 +1,8 @@
 #include "app/PrintBuffer.h"
 
-#include "qtsupport/TextCodec.h"
+#include "model/TextCodec.h"
 #include "book/PrintLines.h"
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 #include "tests/support/RtfReader.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/app/QtApp.h"

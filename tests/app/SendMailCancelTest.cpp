@@ -1,6 +1,6 @@
 // The send-mail dialog while a server keeps it waiting: the window stays alive and
 // "&Cancelar" ends the session at once.
-#include "mail/Unit6.h"
+#include "maildialog/Unit6.h"
 #include "tests/support/app/QtApp.h"
 #include "tests/support/app/ScriptedPlatform.h"
 #include "tests/support/net/LoopbackServer.h"

@@ -1,6 +1,6 @@
 // The send-mail dialog from the main window: mail settings, the two layouts, a session of
 // the dialog's own and messages sent through sessions of their own.
-#include "mail/Unit6.h"
+#include "maildialog/Unit6.h"
 #include "tests/support/app/WindowFixture.h"
 #include "tests/support/net/LoopbackServer.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "book/ContactCsv.h"
-#include "book/VCard.h"
+#include "interchange/ContactCsv.h"
+#include "interchange/VCard.h"
 #include "text/Charset.h"
 
 using namespace veldrano;

@@ -2,7 +2,7 @@
 #include "sync/SyncState.h"
 
 #include "book/BookFile.h"
-#include "book/TextFile.h"
+#include "files/TextFile.h"
 #include "sync/SyncError.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/net/LoopbackServer.h"

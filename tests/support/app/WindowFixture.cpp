@@ -3,7 +3,7 @@
 #include "app/Application.h"
 #include "book/BookFile.h"
 #include "book/ContactFields.h"
-#include "qtsupport/TextCodec.h"
+#include "model/TextCodec.h"
 #include "tests/support/app/QtApp.h"
 
 #include <QAbstractItemView>

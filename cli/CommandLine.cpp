@@ -1,0 +1,207 @@
+#include "cli/CommandLine.h"
+
+#include "cli/ProgressLine.h"
+#include "cli/SortBook.h"
+#include "cli/Modules.h"
+#include "cli/SyncCommand.h"
+#include "book/BookFile.h"
+#include "interchange/Conversion.h"
+#include "interchange/Interchange.h"
+#include "text/CodePage.h"
+
+#include <BuildInfo.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace CommandLine {
+
+namespace {
+
+constexpr char kUsage[] =
+    "Uso: torvikalen [AGENDA.kbx]\n"
+    "     torvikalen --convert ENTRADA SALIDA [--lossy]\n"
+    "     torvikalen --sort ENTRADA.kbx SALIDA.kbx\n"
+    "     torvikalen --sync AGENDA.kbx URL [--user NOMBRE]\n"
+    "                [--password-file ARCHIVO] [--force]\n"
+    "     torvikalen --sync-list URL [--user NOMBRE] [--password-file ARCHIVO]\n"
+    "     torvikalen --help | --version\n";
+
+constexpr char kHelp[] =
+    "\n"
+    "VELDRANO, agenda de direcciones con su propio cliente de correo.\n"
+    "\n"
+    "Sin opciones abre la ventana; con AGENDA.kbx abre ese archivo en ella.\n"
+    "\n"
+    "  --convert ENTRADA SALIDA  convierte los contactos de ENTRADA y los escribe en\n"
+    "                            SALIDA, en el formato que dice cada extensión:\n"
+    "                              .kbx  agenda de VELDRANO\n"
+    "                              .vcf  vCard (lee 2.1, 3.0 y 4.0; escribe 4.0)\n"
+    "                              .csv  CSV en UTF-8 con una fila de cabecera\n"
+    "                            SALIDA solo se escribe si todo se ha convertido.\n"
+    "  --lossy                   con --convert: escribe «?» en lugar de cada carácter\n"
+    "                            que la página de códigos no admite, y dice cuántos fueron,\n"
+    "                            en vez de detenerse en el primero\n"
+    "  --sort ENTRADA SALIDA     abre la agenda ENTRADA como la ventana, con sus contactos\n"
+    "                            en orden de nombre, y la guarda en SALIDA\n"
+    "  --sync AGENDA URL         sincroniza en los dos sentidos la agenda con una libreta\n"
+    "                            de direcciones CardDAV: URL es la libreta o el servidor,\n"
+    "                            donde se busca. Una agenda que no existe se crea con los\n"
+    "                            contactos del servidor. El estado queda junto a la\n"
+    "                            agenda (.AGENDA.kbx.sync) y los conflictos, en\n"
+    "                            AGENDA.kbx.conflictos.txt\n"
+    "  --sync-list URL           lista las libretas de direcciones del servidor\n"
+    "  --user NOMBRE             usuario del servidor; la contraseña se pide en el\n"
+    "                            terminal sin mostrarla\n"
+    "  --password-file ARCHIVO   con --user: la contraseña es la primera línea de ARCHIVO,\n"
+    "                            que solo ha de poder leer su dueño\n"
+    "  --force                   con --sync: sincroniza aunque la agenda o la libreta se\n"
+    "                            hayan vaciado del todo, y vacía también la otra\n"
+    "  -h, --help                muestra esta ayuda y termina\n"
+    "  --version                 muestra la versión y termina\n";
+
+bool IsOwnOption(const std::string& arg) {
+    return arg == "--help" || arg == "-h" || arg == "--version" || arg == "--convert" ||
+           arg == "--lossy" || arg == "--sort" || arg == "--sync" || arg == "--sync-list" ||
+           arg == "--user" || arg == "--password-file" || arg == "--force";
+}
+
+int Convert(const std::string& in, const std::string& out, bool lossy) {
+    const auto inFormat = veldrano::FormatOfPath(in);
+    const auto outFormat = veldrano::FormatOfPath(out);
+    for (const auto& [path, format] : {std::pair{in, inFormat}, std::pair{out, outFormat}})
+        if (!format)
+            return Misuse("no sé qué formato tiene «" + path +
+                          "»: la extensión ha de ser .kbx, .vcf o .csv");
+    veldrano::ConversionOptions options;
+    options.codePage = veldrano::CurrentLocale().codePage;
+    options.lossy = lossy;
+    try {
+        veldrano::ConversionResult result;
+        {
+            ProgressLine progress;
+            options.progress = [&](size_t done) {
+                progress.Report("Convirtiendo: " + std::to_string(done) + " contactos");
+            };
+            result = veldrano::ConvertContacts(in, *inFormat, out, *outFormat, options);
+        }
+        if (result.replaced > 0)
+            std::fprintf(stderr,
+                         "torvikalen: caracteres escritos como «?» porque la "
+                         "página de códigos %d no los admite: %zu\n",
+                         options.codePage, result.replaced);
+        return 0;
+    } catch (const veldrano::InterchangeError& e) {
+        if (e.line() > 0)
+            std::fprintf(stderr, "torvikalen: %s, línea %zu: %s\n", in.c_str(), e.line(), e.what());
+        else
+            std::fprintf(stderr, "torvikalen: %s: %s\n", in.c_str(), e.what());
+    } catch (const veldrano::BookFormatError&) {
+        std::fprintf(stderr, "torvikalen: %s: Formato de archivo no válido\n", in.c_str());
+    } catch (const std::exception& e) { // a file that cannot be read or written
+        std::fprintf(stderr, "torvikalen: %s\n", e.what());
+    }
+    return 1;
+}
+
+} // namespace
+
+int Misuse(const std::string& what) {
+    std::fprintf(stderr, "torvikalen: %s\n%s", what.c_str(), kUsage);
+    return 2;
+}
+
+namespace {
+
+// What the arguments asked for, once every one of them has been read.
+struct Request {
+    bool lossy = false, convert = false, sort = false, sync = false, syncList = false;
+    SyncArguments syncArgs;
+    std::vector<std::string> files;
+};
+
+// Reads the options into `r`; returns an exit status when the arguments are already
+// answered (help, version) or misused.
+std::optional<int> ReadArguments(const std::vector<std::string>& args, Request& r) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s%s", kUsage, kHelp);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("torvikalen (VELDRANO) %s\n", VELDRANO_VERSION);
+            return 0;
+        }
+        if (arg == "--user" || arg == "--password-file") {
+            if (i + 1 == args.size())
+                return Misuse(arg + " necesita un valor");
+            (arg == "--user" ? r.syncArgs.user : r.syncArgs.passwordFile) = args[++i];
+        } else if (arg == "--lossy")
+            r.lossy = true;
+        else if (arg == "--convert")
+            r.convert = true;
+        else if (arg == "--sort")
+            r.sort = true;
+        else if (arg == "--sync")
+            r.sync = true;
+        else if (arg == "--sync-list")
+            r.syncList = true;
+        else if (arg == "--force")
+            r.syncArgs.force = true;
+        else if (arg.size() > 1 && arg[0] == '-')
+            return Misuse("opción desconocida «" + arg + "»");
+        else
+            r.files.push_back(arg);
+    }
+    return std::nullopt;
+}
+
+int RunSync(Request& r) {
+    if (r.convert || r.sort || r.lossy || (r.sync && r.syncList))
+        return Misuse("--sync y --sync-list no se combinan con otras órdenes");
+    if (!r.syncArgs.passwordFile.empty() && r.syncArgs.user.empty())
+        return Misuse("--password-file necesita --user");
+    if (r.sync && r.files.size() != 2)
+        return Misuse("--sync necesita una agenda y la URL de una libreta o un servidor");
+    if (r.syncList && (r.files.size() != 1 || r.syncArgs.force))
+        return Misuse("--sync-list necesita la URL de un servidor");
+    r.syncArgs.url = r.files.back();
+    if (r.sync)
+        r.syncArgs.book = r.files[0];
+    // The sync, with its HTTP and XML libraries, is a module of its own.
+    auto run = reinterpret_cast<int (*)(const SyncArguments*)>(
+        ModuleFunction("torvikalen-sync.so", r.syncList ? "VeldranoSyncList" : "VeldranoSync"));
+    return run ? run(&r.syncArgs) : 1;
+}
+
+} // namespace
+
+std::optional<int> Run(int argc, char* argv[]) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    bool any = false;
+    for (const auto& arg : args)
+        any = any || IsOwnOption(arg);
+    if (!any)
+        return std::nullopt;
+
+    Request r;
+    if (const auto answered = ReadArguments(args, r))
+        return answered;
+    if (r.sync || r.syncList)
+        return RunSync(r);
+    if (!r.syncArgs.user.empty() || !r.syncArgs.passwordFile.empty() || r.syncArgs.force)
+        return Misuse("--user, --password-file y --force solo valen con --sync o --sync-list");
+    if (r.sort) {
+        if (r.convert || r.lossy || r.files.size() != 2)
+            return Misuse("--sort necesita una agenda de entrada y una de salida");
+        return SortBook(r.files[0], r.files[1]);
+    }
+    if (!r.convert)
+        return Misuse("--lossy solo vale con --convert");
+    if (r.files.size() != 2)
+        return Misuse("--convert necesita un archivo de entrada y uno de salida");
+    return Convert(r.files[0], r.files[1], r.lossy);
+}
+
+} // namespace CommandLine

@@ -1,0 +1,152 @@
+#include "interchange/Conversion.h"
+
+#include "book/BookFile.h"
+#include "book/ContactFields.h"
+#include "interchange/ContactCsv.h"
+#include "files/TextFile.h"
+#include "interchange/VCard.h"
+#include "text/Charset.h"
+
+#include <cstdio>
+
+namespace veldrano {
+
+namespace {
+
+constexpr size_t kProgressStep = 8192; // contacts between two progress calls
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// Takes the contacts one by one as the input is read and appends each to the output, so
+// that neither file is ever held as lines or records: a million contacts cost the two
+// files' bytes and little else.
+class Converter {
+  public:
+    Converter(const ConversionOptions& options, ContactFormat outFormat, size_t inputSize)
+        : m_options(options), m_charset(Charset::ForCodePage(options.codePage)),
+          m_format(outFormat) {
+        // Room for the whole output at once: a vCard takes about 1.8 times a book's bytes.
+        m_out.reserve(outFormat == ContactFormat::VCard ? 2 * inputSize
+                                                        : inputSize + inputSize / 4);
+        if (m_format == ContactFormat::Book)
+            m_out = JoinLines(BookToLines({}, {})); // "[OPCIONES]" and every column shown
+        else if (m_format == ContactFormat::Csv)
+            AppendCsvHeader(m_out);
+    }
+
+    // A contact of a vCard or CSV file, in UTF-8.
+    void AddUtf8(ContactRecord&& utf8, size_t line) {
+        for (int k = 0; k < kFieldCount; ++k)
+            m_record[k] = Carry(utf8, k, line, true);
+        Add(m_record, line);
+    }
+
+    // A contact in the code page, as the book file holds it.
+    void Add(const ContactRecord& record, size_t line) {
+        ++m_count;
+        if (m_format == ContactFormat::Book) {
+            for (const auto& field : record)
+                AppendLine(m_out, field);
+        } else {
+            for (int k = 0; k < kFieldCount; ++k)
+                m_utf8[k] = Carry(record, k, line, false);
+            if (m_format == ContactFormat::VCard)
+                AppendVCard(m_out, m_utf8);
+            else
+                AppendCsvRow(m_out, m_utf8);
+        }
+        if (m_options.progress && m_count % kProgressStep == 0)
+            m_options.progress(m_count);
+    }
+
+    size_t count() const { return m_count; }
+    size_t replaced() const { return m_replaced; }
+    const std::string& bytes() const { return m_out; }
+
+  private:
+    // One field carried across, toward the code page (`fromUtf8`) or away from it.
+    std::string Carry(const ContactRecord& record, int k, size_t line, bool fromUtf8) {
+        size_t* count = m_options.lossy ? &m_replaced : nullptr;
+        try {
+            return fromUtf8 ? m_charset.FromUtf8(record[k], count)
+                            : m_charset.ToUtf8(record[k], count);
+        } catch (const CharsetError& e) {
+            throw InterchangeError(line, Describe(e, record, k, fromUtf8));
+        }
+    }
+
+    std::string Describe(const CharsetError& e, const ContactRecord& record, int k, bool fromUtf8) {
+        std::string name = record[FieldIndex(Field::nombre)];
+        if (!fromUtf8) {
+            size_t ignored = 0;
+            name = m_charset.ToUtf8(name, &ignored);
+        }
+        const std::string page = std::to_string(m_options.codePage);
+        std::string what = "contacto " + std::to_string(m_count + 1) + " («" + name +
+                           "»), campo «" + std::string(kFields[k].columnCaption) + "»: ";
+        if (e.codePoint() >= 0) {
+            return what + "el carácter «" + e.character() + "» (" + CodePointText(e.codePoint()) +
+                   ") no cabe en la página de códigos " + page;
+        }
+        return what + "el byte " + ByteText(static_cast<unsigned char>(e.character().at(0))) +
+               (fromUtf8 ? " no es UTF-8" : " no es un carácter de la página de códigos " + page);
+    }
+
+    const ConversionOptions& m_options;
+    Charset m_charset;
+    ContactFormat m_format;
+    std::string m_out;
+    ContactRecord m_record, m_utf8; // reused for every contact
+    size_t m_count = 0;
+    size_t m_replaced = 0;
+};
+
+} // namespace
+
+std::optional<ContactFormat> FormatOfPath(std::string_view path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)
+        return std::nullopt;
+    const std::string ext = Lower(path.substr(dot));
+    if (ext == ".kbx")
+        return ContactFormat::Book;
+    if (ext == ".vcf")
+        return ContactFormat::VCard;
+    if (ext == ".csv")
+        return ContactFormat::Csv;
+    return std::nullopt;
+}
+
+ConversionResult ConvertContacts(const std::string& in, ContactFormat inFormat,
+                                 const std::string& out, ContactFormat outFormat,
+                                 const ConversionOptions& options) {
+    const std::string bytes = ReadFileBytes(in);
+    Converter converter(options, outFormat, bytes.size());
+    const ContactSink fromUtf8 = [&](ContactRecord&& utf8, size_t line) {
+        converter.AddUtf8(std::move(utf8), line);
+    };
+    switch (inFormat) {
+    case ContactFormat::Book:
+        ForEachBookRecord(
+            bytes, [&](const ContactRecord& record, size_t line) { converter.Add(record, line); });
+        break;
+    case ContactFormat::VCard:
+        ReadVCards(bytes, fromUtf8);
+        break;
+    case ContactFormat::Csv:
+        ReadContactCsv(bytes, fromUtf8);
+        break;
+    }
+    if (converter.count() == 0)
+        throw InterchangeError(0, "el archivo no contiene ningún contacto");
+    WriteFileAtomically(out, converter.bytes());
+    return {converter.count(), converter.replaced()};
+}
+
+} // namespace veldrano

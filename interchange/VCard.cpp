@@ -1,0 +1,303 @@
+#include "interchange/VCard.h"
+
+#include "interchange/VCardSyntax.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace veldrano {
+
+namespace {
+
+const std::string& Get(const ContactRecord& r, Field f) {
+    return r[FieldIndex(f)];
+}
+
+std::string_view Given(const std::string& nombre) {
+    return std::string_view(nombre).substr(0, nombre.find(' '));
+}
+
+std::string_view Family(const std::string& nombre) {
+    const size_t space = nombre.find(' ');
+    return space == std::string::npos ? std::string_view()
+                                      : std::string_view(nombre).substr(space + 1);
+}
+
+} // namespace
+
+std::vector<Field> FieldsOfProperty(CardProperty property) {
+    using F = veldrano::Field;
+    switch (property) {
+    case CardProperty::FN:
+    case CardProperty::N:
+        return {F::nombre};
+    case CardProperty::ADR:
+        return {F::direccion, F::cp, F::oficina};
+    case CardProperty::TelHome:
+        return {F::telefono};
+    case CardProperty::TelCell:
+        return {F::movil};
+    case CardProperty::TelFax:
+        return {F::fax};
+    case CardProperty::EMAIL:
+        return {F::e_mail};
+    case CardProperty::ORG:
+        return {F::organizacion, F::departamento};
+    case CardProperty::URL:
+        return {F::web};
+    }
+    return {};
+}
+
+std::vector<std::string_view> PropertyComponents(CardProperty property, const ContactRecord& r) {
+    using F = veldrano::Field;
+    const auto single = [&](F f) -> std::vector<std::string_view> {
+        if (Get(r, f).empty())
+            return {};
+        return {Get(r, f)};
+    };
+    switch (property) {
+    case CardProperty::FN:
+        return {Get(r, F::nombre)};
+    case CardProperty::N:
+        // Nombre y Apellidos: the given name first, the family names after it.
+        if (Get(r, F::nombre).empty())
+            return {};
+        return {Family(Get(r, F::nombre)), Given(Get(r, F::nombre)), {}, {}, {}};
+    case CardProperty::ADR:
+        if (Get(r, F::oficina).empty() && Get(r, F::direccion).empty() && Get(r, F::cp).empty())
+            return {};
+        return {{}, Get(r, F::oficina), Get(r, F::direccion), {}, {}, Get(r, F::cp), {}};
+    case CardProperty::TelHome:
+        return single(F::telefono);
+    case CardProperty::TelCell:
+        return single(F::movil);
+    case CardProperty::TelFax:
+        return single(F::fax);
+    case CardProperty::EMAIL:
+        return single(F::e_mail);
+    case CardProperty::ORG:
+        if (!Get(r, F::departamento).empty())
+            return {Get(r, F::organizacion), Get(r, F::departamento)};
+        return single(F::organizacion);
+    case CardProperty::URL:
+        return single(F::web);
+    }
+    return {};
+}
+
+const char* PropertyHead(CardProperty property) {
+    static constexpr const char* kHeads[kCardPropertyCount] = {
+        "FN:",    "N:",   "ADR:", "TEL;TYPE=home:", "TEL;TYPE=cell:", "TEL;TYPE=fax:",
+        "EMAIL:", "ORG:", "URL:"};
+    return kHeads[static_cast<int>(property)];
+}
+
+std::optional<CardProperty> PropertyOf(const VCardProperty& p) {
+    if (p.base64)
+        return std::nullopt; // photos, sounds and keys: nothing the record holds
+    if (IsName(p.name, "FN"))
+        return CardProperty::FN;
+    if (IsName(p.name, "N"))
+        return CardProperty::N;
+    if (IsName(p.name, "ADR"))
+        return CardProperty::ADR;
+    if (IsName(p.name, "TEL"))
+        return p.fax    ? CardProperty::TelFax
+               : p.cell ? CardProperty::TelCell
+                        : CardProperty::TelHome;
+    if (IsName(p.name, "EMAIL"))
+        return CardProperty::EMAIL;
+    if (IsName(p.name, "ORG"))
+        return CardProperty::ORG;
+    if (IsName(p.name, "URL"))
+        return CardProperty::URL;
+    return std::nullopt;
+}
+
+void AppendVCard(std::string& out, const ContactRecord& r, VCardVersion version,
+                 std::string_view uid) {
+    thread_local std::string line;
+    out += version == VCardVersion::V4 ? "BEGIN:VCARD\r\nVERSION:4.0\r\n"
+                                       : "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    if (!uid.empty()) {
+        line.assign("UID:");
+        AppendVCardEscaped(line, uid);
+        AppendVCardFolded(out, line);
+    }
+    for (CardProperty property : kCardProperties) {
+        auto parts = PropertyComponents(property, r);
+        if (parts.empty() && property == CardProperty::N && version == VCardVersion::V3)
+            parts.assign(5, {}); // RFC 2426 requires N
+        if (parts.empty())
+            continue;
+        line.assign(PropertyHead(property));
+        for (size_t i = 0; i < parts.size(); ++i) {
+            if (i > 0)
+                line += ';';
+            AppendVCardEscaped(line, parts[i]);
+        }
+        AppendVCardFolded(out, line);
+    }
+    out += "END:VCARD\r\n";
+}
+
+// --- Reading -----------------------------------------------------------------------------
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view upper) {
+    return text.size() >= upper.size() && IsName(text.substr(0, upper.size()), upper);
+}
+
+std::string JoinNonEmpty(const std::vector<std::string>& parts, std::initializer_list<size_t> which,
+                         std::string_view separator) {
+    std::string joined;
+    for (size_t i : which) {
+        if (i >= parts.size() || parts[i].empty())
+            continue;
+        if (!joined.empty())
+            joined += separator;
+        joined += parts[i];
+    }
+    return joined;
+}
+
+// The card being read and which of its properties are already taken.
+struct CardState {
+    size_t line = 0;
+    ContactRecord record;
+    std::array<bool, kCardPropertyCount> seen{};
+    std::string nameFromN;
+};
+
+class Reader {
+  public:
+    explicit Reader(const ContactSink& sink) : m_sink(sink) {}
+
+    void Line(std::string_view line, size_t number) {
+        VCardProperty p;
+        if (!ParseVCardProperty(line, p))
+            throw InterchangeError(number, "falta «:» tras el nombre de la propiedad");
+        if (IsName(p.name, "BEGIN") && IsName(p.value, "VCARD")) {
+            if (m_card)
+                throw InterchangeError(number, "BEGIN:VCARD dentro de otra tarjeta");
+            m_card.emplace();
+            m_card->line = number;
+        } else if (IsName(p.name, "END") && IsName(p.value, "VCARD")) {
+            if (!m_card)
+                throw InterchangeError(number, "END:VCARD sin BEGIN:VCARD");
+            Finish();
+        } else if (!m_card) {
+            throw InterchangeError(number, "se esperaba BEGIN:VCARD");
+        } else {
+            Take(p, number);
+        }
+    }
+
+    void End() {
+        if (m_card)
+            throw InterchangeError(m_card->line, "la tarjeta no termina con END:VCARD");
+    }
+
+  private:
+    std::string Text(const VCardProperty& p, size_t number) {
+        const std::string_view value = m_decoder.Decode(p, number);
+        if (value.find_first_of("\\\r\n") == std::string_view::npos)
+            return std::string(value); // nothing escaped
+        return std::move(VCardComponents(value, ",", false)[0]);
+    }
+
+    void Take(const VCardProperty& p, size_t number) {
+        using F = veldrano::Field;
+        const auto property = PropertyOf(p);
+        CardState& c = *m_card;
+        if (!property || c.seen[static_cast<int>(*property)])
+            return; // the first of each kind fills the fields
+        c.seen[static_cast<int>(*property)] = true;
+        auto set = [&](F f, std::string value) { c.record[FieldIndex(f)] = std::move(value); };
+        switch (*property) {
+        case CardProperty::FN:
+            set(F::nombre, Text(p, number));
+            break;
+        case CardProperty::N: {
+            auto n = VCardComponents(m_decoder.Decode(p, number), " ", true);
+            // family;given;additional;prefix;suffix, said in the order a name is spoken
+            c.nameFromN = JoinNonEmpty(n, {3, 1, 2, 0, 4}, " ");
+            break;
+        }
+        case CardProperty::ADR: {
+            auto a = VCardComponents(m_decoder.Decode(p, number), ", ", true);
+            // post-office box;extended;street;locality;region;code;country
+            set(F::direccion, JoinNonEmpty(a, {0, 2, 3, 4, 6}, ", "));
+            set(F::cp, a.size() > 5 ? std::move(a[5]) : std::string());
+            set(F::oficina, a.size() > 1 ? std::move(a[1]) : std::string());
+            break;
+        }
+        case CardProperty::TelHome:
+        case CardProperty::TelCell:
+        case CardProperty::TelFax: {
+            std::string value = Text(p, number);
+            if (p.uri && StartsWith(value, "TEL:"))
+                value.erase(0, 4);
+            set(FieldsOfProperty(*property)[0], std::move(value));
+            break;
+        }
+        case CardProperty::EMAIL:
+            set(F::e_mail, Text(p, number));
+            break;
+        case CardProperty::ORG: {
+            auto o = VCardComponents(m_decoder.Decode(p, number), ",", true);
+            set(F::organizacion, std::move(o[0]));
+            o.erase(o.begin());
+            std::string units;
+            for (auto& unit : o) {
+                if (unit.empty())
+                    continue;
+                if (!units.empty())
+                    units += ", ";
+                units += unit;
+            }
+            set(F::departamento, std::move(units));
+            break;
+        }
+        case CardProperty::URL:
+            set(F::web, Text(p, number));
+            break;
+        }
+    }
+
+    void Finish() {
+        using F = veldrano::Field;
+        CardState& c = *m_card;
+        std::string& nombre = c.record[FieldIndex(F::nombre)];
+        if (!c.seen[static_cast<int>(CardProperty::FN)]) {
+            nombre = std::move(c.nameFromN);
+            if (nombre.empty())
+                nombre = c.record[FieldIndex(F::e_mail)];
+            if (nombre.empty())
+                nombre = c.record[FieldIndex(F::organizacion)];
+        }
+        const size_t line = c.line;
+        ContactRecord record = std::move(c.record);
+        m_card.reset();
+        m_sink(std::move(record), line);
+    }
+
+    const ContactSink& m_sink;
+    std::optional<CardState> m_card;
+    VCardValueDecoder m_decoder;
+};
+
+} // namespace
+
+void ReadVCards(std::string_view text, const ContactSink& sink) {
+    Reader reader(sink);
+    ForEachContentLine(text, [&](std::string_view logical, std::string_view, size_t number) {
+        reader.Line(logical, number);
+    });
+    reader.End();
+}
+
+} // namespace veldrano
