@@ -15,6 +15,7 @@ using namespace veldrano;
 
 ListView::ListView(QWidget* parent) : QTableView(parent) {
     setObjectName(QStringLiteral("ListView1"));
+    setAccessibleName(QStringLiteral("Contactos")); // what a screen reader calls the list
     setShowGrid(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);

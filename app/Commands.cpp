@@ -158,8 +158,13 @@ void Commands::createMenus(QMainWindow& w) {
 }
 
 void Commands::createToolBar(QMainWindow& w) {
-    ToolBar1 = new QToolBar(QStringLiteral("ToolBar1"), &w);
+    // Always shown: the bar has no toggle of its own, and screen readers call it by a
+    // Spanish name.
+    ToolBar1 = new QToolBar(QStringLiteral("Barra de herramientas"), &w);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setAccessibleName(ToolBar1->windowTitle());
+    ToolBar1->toggleViewAction()->setVisible(false);
+    ToolBar1->toggleViewAction()->setEnabled(false);
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(24, 24));

@@ -4,14 +4,14 @@
 #include "qtsupport/CodePageGuard.h"
 #include "model/TextCodec.h"
 
-#include <QButtonGroup>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 using namespace veldrano;
@@ -21,12 +21,11 @@ RecordDialog::RecordDialog(QWidget* parent, PlatformServices& platform, const QS
     setWindowTitle(caption);
     setModal(true);
 
-    QHBoxLayout* tabRow = buildPages();
+    buildPages();
     buildEdits();
     buildButtons();
 
     auto* left = new QVBoxLayout;
-    left->addLayout(tabRow);
     left->addWidget(m_pages);
     auto* right = new QVBoxLayout;
     right->addSpacing(30);
@@ -41,30 +40,29 @@ RecordDialog::RecordDialog(QWidget* parent, PlatformServices& platform, const QS
     setFixedSize(sizeHint());
 }
 
-QHBoxLayout* RecordDialog::buildPages() {
-    m_pages = new QStackedWidget(this);
+// Tabs drawn as buttons, the chosen one pressed in, over pages without a frame. A tab widget
+// underneath, so that screen readers and the keyboard meet a page tab list.
+constexpr char kButtonTabs[] =
+    "QTabWidget::pane { border: none; }"
+    "QTabBar::tab { border: 1px solid palette(dark); border-radius: 2px; padding: 4px 14px;"
+    " margin-right: 2px; background: palette(button); }"
+    "QTabBar::tab:selected { background: palette(midlight); border-color: palette(shadow); }";
+
+void RecordDialog::buildPages() {
+    m_pages = new QTabWidget(this);
     m_pages->setObjectName(QStringLiteral("PageControl1"));
-    auto* tabRow = new QHBoxLayout;
-    tabRow->setSpacing(2);
-    auto* group = new QButtonGroup(this);
+    m_pages->setStyleSheet(QString::fromLatin1(kButtonTabs));
+    m_pages->tabBar()->setDrawBase(false);
+    m_pages->tabBar()->setExpanding(false);
+    m_pages->tabBar()->setUsesScrollButtons(false);
     for (int page = 0; page < 2; ++page) {
-        auto* tab = new QPushButton(QString::fromUtf8(kDialogPages[page]), this);
-        tab->setObjectName(QStringLiteral("TabSheet%1").arg(page + 1));
-        tab->setCheckable(true);
-        tab->setAutoDefault(false);
-        tab->setFocusPolicy(Qt::TabFocus);
-        group->addButton(tab, page);
-        tabRow->addWidget(tab);
-        m_tabs[page] = tab;
         auto* sheet = new QWidget(m_pages);
+        sheet->setObjectName(QStringLiteral("TabSheet%1").arg(page + 1));
         auto* form = new QFormLayout(sheet);
         form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
         form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        m_pages->addWidget(sheet);
+        m_pages->addTab(sheet, QString::fromUtf8(kDialogPages[page]));
     }
-    tabRow->addStretch();
-    connect(group, &QButtonGroup::idClicked, this, &RecordDialog::showPage);
-    return tabRow;
 }
 
 void RecordDialog::buildEdits() {
@@ -126,7 +124,6 @@ void RecordDialog::clearEdits() {
 
 void RecordDialog::showPage(int page) {
     m_pages->setCurrentIndex(page);
-    m_tabs[page]->setChecked(true);
 }
 
 void RecordDialog::focusFirstEdit() {

@@ -4,14 +4,14 @@
 #include <QDialog>
 #include <array>
 
-class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
-class QStackedWidget;
+class QTabWidget;
 class PlatformServices;
 
 // The layout the add and modify dialogs share: two pages, "Personal" and "Negocios", chosen
-// with button-like tabs, each holding labelled edits named after their record fields, and
+// with button-like tabs (a page tab list to screen readers), each holding labelled edits named
+// after their record fields, and
 // "&Aceptar" / "&Cancelar" to the right. Neither button reacts to Enter or Escape; the close
 // box closes like "&Cancelar". The dialog never sees the book: it hands back what was typed.
 class RecordDialog : public QDialog {
@@ -34,12 +34,11 @@ class RecordDialog : public QDialog {
     QPushButton* BitBtn2 = nullptr; // "&Cancelar"
 
   private:
-    QHBoxLayout* buildPages();
+    void buildPages();
     void buildEdits();
     void buildButtons();
 
     std::array<QLineEdit*, veldrano::kFieldCount> m_edits{};
     std::array<QLineEdit*, 2> m_firstEdit{};
-    QStackedWidget* m_pages = nullptr;
-    std::array<QPushButton*, 2> m_tabs{};
+    QTabWidget* m_pages = nullptr;
 };

@@ -63,6 +63,10 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
         TextLine(this, "correo",
                  QStringLiteral("Correo electrónico: ") + QString::fromUtf8(VELDRANO_AUTHOR_EMAIL));
 
+    // Below the program's own lines, so that they stay as they always were.
+    auto* licence = TextLine(this, "licencia",
+                             QStringLiteral("Software libre: GNU GPL, versión 3 o posterior"));
+
     auto* ok = new QPushButton(QStringLiteral("&Ok"), this);
     ok->setObjectName(QStringLiteral("Button1"));
     ok->setDefault(true);
@@ -73,6 +77,7 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
     texts->addSpacing(8);
     texts->addWidget(author);
     texts->addWidget(email);
+    texts->addWidget(licence);
     texts->addStretch();
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch();

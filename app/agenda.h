@@ -13,6 +13,7 @@ class PlatformServices;
 class QAction;
 class QDialog;
 class QLabel;
+class QMenu;
 class QPrinter;
 class RecordCommands;
 class SearchCommands;
@@ -40,6 +41,8 @@ class TForm1 : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // No pop-up of tool bars: the list's is the window's only pop-up menu.
+    QMenu* createPopupMenu() override { return nullptr; }
 
   private:
     void FormCreate();

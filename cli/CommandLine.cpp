@@ -130,7 +130,11 @@ std::optional<int> ReadArguments(const std::vector<std::string>& args, Request& 
             return 0;
         }
         if (arg == "--version") {
-            std::printf("torvikalen (VELDRANO) %s\n", VELDRANO_VERSION);
+            std::printf("torvikalen (VELDRANO) %s\n"
+                        "Licencia GPL-3.0-or-later: GNU GPL, versión 3 o posterior.\n"
+                        "Es software libre: puede modificarlo y redistribuirlo.\n"
+                        "No hay NINGUNA GARANTÍA, en la medida que lo permita la ley.\n",
+                        VELDRANO_VERSION);
             return 0;
         }
         if (arg == "--user" || arg == "--password-file") {

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
   # CardDAV sync: HTTP and the WebDAV XML
   libcurl4-openssl-dev libxml2-dev
@@ -19,6 +19,8 @@ packages=(
   # running the window: the SVG plugin for the program's icon, icons, fonts, a headless X
   # server for screenshots and window tests
   libqt6svg6 tango-icon-theme fonts-dejavu-core fontconfig xvfb xauth
+  # what a screen reader sees: the accessibility bus and its Python client
+  at-spi2-core dbus-x11 python3-pyatspi
   # tests against peers nobody here wrote
   python3 python3-aiosmtpd python3-vobject abook poppler-utils locales openssl msmtp
   # the sync's test server and the second client that checks it

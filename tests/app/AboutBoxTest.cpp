@@ -55,6 +55,8 @@ TEST_F(AboutBox, ShowsTitleAuthorAndEmail) {
               QStringLiteral("Programa de ") + QString::fromUtf8(VELDRANO_AUTHOR));
     EXPECT_EQ(child<QLabel>("correo")->text(),
               QStringLiteral("Correo electrónico: ") + QString::fromUtf8(VELDRANO_AUTHOR_EMAIL));
+    EXPECT_EQ(child<QLabel>("licencia")->text(),
+              QStringLiteral("Software libre: GNU GPL, versión 3 o posterior"));
     EXPECT_EQ(child<QPushButton>("Button1")->text(), QStringLiteral("&Ok"));
 }
 
@@ -67,12 +69,13 @@ TEST_F(AboutBox, PictureThenTitleOnOneLineThenTheTwoTextLines) {
 
     QRect pic = inBox(picture), t1 = inBox(child<QLabel>("titulo1")),
           t2 = inBox(child<QLabel>("titulo2")), author = inBox(child<QLabel>("autor")),
-          email = inBox(child<QLabel>("correo"));
+          email = inBox(child<QLabel>("correo")), licence = inBox(child<QLabel>("licencia"));
     EXPECT_LT(pic.right(), t1.left());
     EXPECT_LT(t1.right(), t2.left());
     EXPECT_EQ(t1.center().y(), t2.center().y());
     EXPECT_GT(author.top(), t1.bottom());
     EXPECT_GT(email.top(), author.bottom());
+    EXPECT_GT(licence.top(), email.bottom());
     // Nothing is cut off: every text fits its label.
     for (auto* label : box->findChildren<QLabel*>())
         EXPECT_GE(label->width(), label->sizeHint().width()) << label->objectName().toStdString();

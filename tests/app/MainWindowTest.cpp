@@ -6,11 +6,13 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 using namespace veldrano;
@@ -105,6 +107,31 @@ TEST_F(MainWindow, MenusHoldEveryItemInOrder) {
     for (QAction* a : form->menuBar()->actions())
         bar.push_back(a->text());
     EXPECT_EQ(bar, (V{"&Archivo", U("&Edición"), "&Ver", "&Mantenimiento", "&Tareas", "A&yuda"}));
+}
+
+// The list's pop-up is the window's only one: a right click on the free part of the menu
+// bar or on the tool bar offers nothing, so the tool bar cannot be hidden by a stray click.
+TEST_F(MainWindow, TheToolBarCannotBeHiddenAndHasASpanishName) {
+    start();
+    auto* bar = form->findChild<QToolBar*>("ToolBar1");
+    EXPECT_EQ(bar->windowTitle(), "Barra de herramientas");
+    EXPECT_EQ(bar->accessibleName(), "Barra de herramientas");
+    EXPECT_FALSE(bar->toggleViewAction()->isVisible());
+    for (QWidget* w : {static_cast<QWidget*>(form->menuBar()), static_cast<QWidget*>(bar)}) {
+        bool popup = false;
+        QTimer::singleShot(200, [&] {
+            if (QWidget* p = QApplication::activePopupWidget()) {
+                popup = true;
+                p->close();
+            }
+        });
+        const QPoint free(w->width() - 3, w->height() / 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, free, w->mapToGlobal(free));
+        QApplication::sendEvent(w, &event);
+        QTest::qWait(300);
+        EXPECT_FALSE(popup) << w->objectName().toStdString();
+        EXPECT_TRUE(bar->isVisible());
+    }
 }
 
 TEST_F(MainWindow, ToolBarButtonsHaveIconsAndHintsInOrder) {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
 using namespace veldrano;
@@ -57,8 +58,11 @@ TEST_F(RecordEditing, DialogsHaveTheirCaptionsPagesLabelsAndNoDefaultButton) {
         for (QPushButton* b : d->findChildren<QPushButton*>())
             EXPECT_FALSE(b->isDefault() || b->autoDefault());
         EXPECT_EQ(d->minimumSize(), d->maximumSize()); // fixed size
-        EXPECT_EQ(d->findChild<QPushButton*>("TabSheet1")->text(), "Personal");
-        EXPECT_EQ(d->findChild<QPushButton*>("TabSheet2")->text(), "Negocios");
+        auto* pages = d->findChild<QTabWidget*>("PageControl1");
+        ASSERT_NE(pages, nullptr);
+        ASSERT_EQ(pages->count(), 2);
+        EXPECT_EQ(pages->tabText(0), "Personal");
+        EXPECT_EQ(pages->tabText(1), "Negocios");
         // Each edit is named after its field and labelled as the field table says.
         for (const FieldInfo& field : kFields) {
             auto* edit = d->findChild<QLineEdit*>(field.name);

@@ -38,6 +38,7 @@ with tempfile.TemporaryDirectory() as work:
     # arguments, exit status, text expected in stdout, in stderr, file that must not exist
     cases = [
         (["--version"], 0, "torvikalen (VELDRANO) 1.", "", None),
+        (["--version"], 0, "GPL-3.0-or-later", "", None),
         (["--help"], 0, "--convert ENTRADA SALIDA", "", None),
         (["-h"], 0, "--lossy", "", None),
         (["--convert", "a.kbx"], 2, "", "necesita un archivo de entrada y uno de salida", None),

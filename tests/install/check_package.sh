@@ -29,5 +29,9 @@ lintian --fail-on error "$deb"
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
+# The licence travels with the package, in the form Debian's tools read.
+grep -qx 'License: GPL-3+' "$root/usr/share/doc/veldrano/copyright" || fail "copyright names no GPL-3+"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+  "$root/usr/share/metainfo/$id.metainfo.xml" || fail "AppStream names no licence"
 env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/torvikalen" --version | grep -q '^torvikalen (VELDRANO) '
 echo "1 passed, 0 failed"
