@@ -1,6 +1,7 @@
 #pragma once
 // A book of Spanish names and addresses in Windows-1252 for the benchmarks: a third of the
 // contacts with business fields, one in fifty a duplicate of an earlier one.
+#include "book/BookFile.h"
 #include "book/ContactRecord.h"
 
 #include <random>
@@ -82,6 +83,15 @@ inline std::vector<ContactRecord> MakeBook(size_t count) {
         }
     }
     return book;
+}
+
+// The bytes of a book file holding `records`.
+inline std::string BookText(const std::vector<ContactRecord>& records) {
+    std::string out;
+    AppendBookHeader(out, {});
+    for (const ContactRecord& record : records)
+        AppendBookRecord(out, record);
+    return out;
 }
 
 } // namespace veldrano

@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace veldrano {
@@ -17,34 +18,20 @@ class BookFormatError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// What a .kbx file holds: which columns are hidden, and the records in file order.
-struct BookContents {
-    std::array<bool, kFieldCount> hidden{};
-    std::vector<ContactRecord> records;
-};
-
 inline constexpr int kBookHeaderLines = 1 + kFieldCount; // "[OPCIONES]" and the options
 
-// Reads the lines of a book file. Line 0 may hold anything; lines 1 to 11 show their
-// column only when they are exactly "YES"; then eleven lines per record, at least one
-// record. Throws BookFormatError otherwise.
-BookContents ParseBook(const Lines& lines);
+// The grammar of a book file, read once for every reader: line 0 may hold anything; lines
+// 1 to 11 show their column only when they are exactly "YES"; then eleven lines per record,
+// at least one record. Lines end as ForEachLine says.
 
 // Calls `onRecord` for each record of a book file's bytes, in file order, with the line
-// where the record starts (from 1), without keeping the file as lines. Accepts what
-// ParseBook accepts and throws BookFormatError otherwise, once the records before the fault
-// have been passed on.
+// where the record starts (from 1), without keeping the file as lines. Throws
+// BookFormatError, once the records before the fault have been passed on.
 void ForEachBookRecord(std::string_view bytes,
                        const std::function<void(const ContactRecord&, size_t line)>& onRecord);
 
-// The lines of a book file: "[OPCIONES]", "YES"/"NO" per column (-1 in `columnaOculta`
-// is hidden), then each record's eleven fields. A line break or NUL inside a field is
-// written as a space: the file must read back as the same number of lines.
-Lines BookToLines(const std::array<int, kFieldCount>& columnaOculta,
-                  const std::vector<ContactRecord>& records);
-
-// A book file read straight into a compact store: the same rules as ParseBook over the
-// lines of `bytes`, without a copy of each line. Throws BookFormatError.
+// A book file read straight into a compact store, without a copy of each line. Throws
+// BookFormatError.
 struct LoadedBook {
     std::array<bool, kFieldCount> hidden{};
     BookStore records;
@@ -55,14 +42,16 @@ LoadedBook ParseBookFile(std::string_view bytes);
 // A book file from disk, as the window opens it. Throws FileError or BookFormatError.
 LoadedBook ReadBookFile(const std::string& path);
 
+// The pieces every writer of a book file is made of. The header: "[OPCIONES]", then
+// "YES"/"NO" per column (-1 in `columnaOculta` is hidden). A record: its eleven fields, a
+// line each, a line break or NUL inside a field written as a space, so that the file reads
+// back as the same number of lines.
+void AppendBookHeader(std::string& out, const std::array<int, kFieldCount>& columnaOculta);
+void AppendBookRecord(std::string& out, const ContactRecord& record);
+
 // Writes a book file as the window saves it: atomically, and without leaving a file behind
 // when the book holds no record. Throws FileError.
 void WriteBookFile(const std::string& path, const std::array<int, kFieldCount>& columnaOculta,
                    const BookStore& records);
-
-// The bytes of the book file for `records` in list order: exactly
-// JoinLines(BookToLines(columnaOculta, every record)).
-std::string BookFileBytes(const std::array<int, kFieldCount>& columnaOculta,
-                          const BookStore& records);
 
 } // namespace veldrano

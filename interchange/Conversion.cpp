@@ -35,7 +35,7 @@ class Converter {
         m_out.reserve(outFormat == ContactFormat::VCard ? 2 * inputSize
                                                         : inputSize + inputSize / 4);
         if (m_format == ContactFormat::Book)
-            m_out = JoinLines(BookToLines({}, {})); // "[OPCIONES]" and every column shown
+            AppendBookHeader(m_out, {}); // every column shown
         else if (m_format == ContactFormat::Csv)
             AppendCsvHeader(m_out);
     }
@@ -51,8 +51,7 @@ class Converter {
     void Add(const ContactRecord& record, size_t line) {
         ++m_count;
         if (m_format == ContactFormat::Book) {
-            for (const auto& field : record)
-                AppendLine(m_out, field);
+            AppendBookRecord(m_out, record);
         } else {
             for (int k = 0; k < kFieldCount; ++k)
                 m_utf8[k] = Carry(record, k, line, false);

@@ -127,7 +127,7 @@ void WholeProcesses(const std::string& self, const std::string& program, size_t 
     const std::string kbx = (dir / "libro.kbx").string(), abook = (dir / "libro.abook").string();
     {
         const std::vector<ContactRecord> book = MakeBook(contacts);
-        WriteFileAtomically(kbx, JoinLines(BookToLines({}, book)));
+        WriteFileAtomically(kbx, BookText(book));
         WriteFileAtomically(abook, AbookFile(book));
     }
     std::vector<double> ours, theirs;
@@ -202,7 +202,7 @@ template <class F> double Time(F&& f) {
 void InTheWindow(size_t contacts, const std::filesystem::path& dir) {
     const std::string random = (dir / "millon.kbx").string();
     const std::string sorted = (dir / "millon-ordenado").string();
-    WriteFileAtomically(random, JoinLines(BookToLines({}, MakeBook(contacts))));
+    WriteFileAtomically(random, BookText(MakeBook(contacts)));
     BenchPlatform platform;
     auto form = CreateApplicationWindows(platform);
     form->show();

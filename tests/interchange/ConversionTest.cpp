@@ -1,4 +1,5 @@
 #include "book/BookFile.h"
+#include "tests/support/BookText.h"
 #include "interchange/Conversion.h"
 #include "interchange/Interchange.h"
 #include "tests/support/TempDir.h"
@@ -30,7 +31,7 @@ std::string GeneratedBook(size_t count) {
         }
     records.push_back(ContactRecord{});
     records.push_back(records.front());
-    return JoinLines(BookToLines({}, records));
+    return test::BookText({}, records);
 }
 
 // The first line where two texts part, so a failure reads as one line, not two whole files.
@@ -87,8 +88,7 @@ TEST(Conversion, ACharacterTheCodePageLacksStopsItOrBecomesAQuestionMark) {
     EXPECT_EQ(test::ReadFileBytes(dir.file("out.kbx")), "old"); // nothing written
 
     EXPECT_EQ(Convert(dir, "in.vcf", "out.kbx", true).replaced, 2u);
-    EXPECT_EQ(ParseBook(SplitLines(test::ReadFileBytes(dir.file("out.kbx")))).records[1][7],
-              "?uk ?");
+    EXPECT_EQ(ReadBookFile(dir.file("out.kbx")).records.field(1, 7), "?uk ?");
 }
 
 TEST(Conversion, EmptyInputAndUnknownExtensions) {

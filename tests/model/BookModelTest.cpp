@@ -1,4 +1,5 @@
 // The book's model on its own, with the toolkit's model tester watching every change: rows
+#include "tests/support/BookText.h"
 // in name order, edits that keep that order, selections that follow their rows.
 #include "model/BookModel.h"
 #include "book/BookFile.h"
@@ -21,7 +22,7 @@ ContactRecord Named(const std::string& name, const std::string& phone = {}) {
 }
 
 BookStore StoreOf(const std::vector<ContactRecord>& records) {
-    return ParseBookFile(JoinLines(BookToLines({}, records))).records;
+    return ParseBookFile(test::BookText({}, records)).records;
 }
 
 std::vector<ContactRecord> Records(const BookModel& model) {

@@ -1,4 +1,5 @@
 #include "tests/support/app/WindowFixture.h"
+#include "tests/support/BookText.h"
 
 #include "app/Application.h"
 #include "book/BookFile.h"
@@ -62,7 +63,7 @@ std::string WindowTest::writeBook(const std::string& name,
         columns[k] = -1;
     const std::string p = path(name);
     std::filesystem::create_directories(std::filesystem::path(p).parent_path());
-    WriteFileBytes(p, JoinLines(BookToLines(columns, records)));
+    WriteFileBytes(p, test::BookText(columns, records));
     return p;
 }
 
