@@ -78,8 +78,7 @@ TEST(BookStore, LoadAndSaveGiveBackTheFileByteForByte) {
         std::string unix = bytes, mac = bytes;
         std::erase(unix, '\r');
         std::erase(mac, '\n');
-        for (const std::string& file :
-             {bytes, unix, mac, bytes + std::string("\0tail\r\n", 7)}) {
+        for (const std::string& file : {bytes, unix, mac, bytes + std::string("\0tail\r\n", 7)}) {
             const LoadedBook loaded = ParseBookFile(file);
             EXPECT_EQ(loaded.hidden, hidden);
             EXPECT_EQ(AllOf(loaded.records), book);
