@@ -3,6 +3,7 @@
 #include "book/BookFile.h"
 #include "book/ContactFields.h"
 #include "interchange/ContactCsv.h"
+#include "interchange/FieldCarrier.h"
 #include "files/TextFile.h"
 #include "interchange/VCard.h"
 #include "text/Charset.h"
@@ -29,8 +30,7 @@ std::string Lower(std::string_view text) {
 class Converter {
   public:
     Converter(const ConversionOptions& options, ContactFormat outFormat, size_t inputSize)
-        : m_options(options), m_charset(Charset::ForCodePage(options.codePage)),
-          m_format(outFormat) {
+        : m_options(options), m_carrier(options.codePage, options.lossy), m_format(outFormat) {
         // Room for the whole output at once: a vCard takes about 1.8 times a book's bytes.
         m_out.reserve(outFormat == ContactFormat::VCard ? 2 * inputSize
                                                         : inputSize + inputSize / 4);
@@ -43,7 +43,7 @@ class Converter {
     // A contact of a vCard or CSV file, in UTF-8.
     void AddUtf8(ContactRecord&& utf8, size_t line) {
         for (int k = 0; k < kFieldCount; ++k)
-            m_record[k] = Carry(utf8, k, line, true);
+            m_record[k] = m_carrier.toCodePage(utf8, k, m_count + 1, line);
         Add(m_record, line);
     }
 
@@ -54,7 +54,7 @@ class Converter {
             AppendBookRecord(m_out, record);
         } else {
             for (int k = 0; k < kFieldCount; ++k)
-                m_utf8[k] = Carry(record, k, line, false);
+                m_utf8[k] = m_carrier.toUtf8(record, k, m_count, line);
             if (m_format == ContactFormat::VCard)
                 AppendVCard(m_out, m_utf8);
             else
@@ -65,45 +65,16 @@ class Converter {
     }
 
     size_t count() const { return m_count; }
-    size_t replaced() const { return m_replaced; }
+    size_t replaced() const { return m_carrier.replaced(); }
     const std::string& bytes() const { return m_out; }
 
   private:
-    // One field carried across, toward the code page (`fromUtf8`) or away from it.
-    std::string Carry(const ContactRecord& record, int k, size_t line, bool fromUtf8) {
-        size_t* count = m_options.lossy ? &m_replaced : nullptr;
-        try {
-            return fromUtf8 ? m_charset.FromUtf8(record[k], count)
-                            : m_charset.ToUtf8(record[k], count);
-        } catch (const CharsetError& e) {
-            throw InterchangeError(line, Describe(e, record, k, fromUtf8));
-        }
-    }
-
-    std::string Describe(const CharsetError& e, const ContactRecord& record, int k, bool fromUtf8) {
-        std::string name = record[FieldIndex(Field::nombre)];
-        if (!fromUtf8) {
-            size_t ignored = 0;
-            name = m_charset.ToUtf8(name, &ignored);
-        }
-        const std::string page = std::to_string(m_options.codePage);
-        std::string what = "contacto " + std::to_string(m_count + 1) + " («" + name +
-                           "»), campo «" + std::string(kFields[k].columnCaption) + "»: ";
-        if (e.codePoint() >= 0) {
-            return what + "el carácter «" + e.character() + "» (" + CodePointText(e.codePoint()) +
-                   ") no cabe en la página de códigos " + page;
-        }
-        return what + "el byte " + ByteText(static_cast<unsigned char>(e.character().at(0))) +
-               (fromUtf8 ? " no es UTF-8" : " no es un carácter de la página de códigos " + page);
-    }
-
     const ConversionOptions& m_options;
-    Charset m_charset;
+    FieldCarrier m_carrier;
     ContactFormat m_format;
     std::string m_out;
     ContactRecord m_record, m_utf8; // reused for every contact
     size_t m_count = 0;
-    size_t m_replaced = 0;
 };
 
 } // namespace
