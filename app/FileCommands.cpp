@@ -107,6 +107,10 @@ void FileCommands::bookCameIn(const std::string& path) {
 }
 
 void FileCommands::CargarAgenda(const QString& path) {
+    if (IsContactsPath(path)) {
+        importContacts(path);
+        return;
+    }
     // Everything is read and checked before the window changes, so a bad file leaves the
     // window, its file name and the next save exactly as they were.
     LoadedBook book;
@@ -137,8 +141,7 @@ void FileCommands::CargarAgenda(const QString& path) {
 }
 
 void FileCommands::AbrirAgenda() {
-    auto name =
-        m_platform.getOpenFileName(&m_window, U("Abrir Agenda"), U("Archivos Agenda (*.kbx)"));
+    auto name = m_platform.getOpenFileName(&m_window, U("Abrir Agenda"), U(kOpenFilter));
     if (name)
         CargarAgenda(*name);
 }
@@ -169,16 +172,26 @@ void FileCommands::GuardarAgenda() {
     m_state.SinAgenda = false;
 }
 
-void FileCommands::GuardarAgendaComo() {
-    auto name = m_platform.getSaveFileName(&m_window, U("Guardar Agenda"), U("Agendas (*.kbx)"));
+bool FileCommands::GuardarAgendaComo(bool exports) {
+    static const char* const kVCard = "Contactos vCard (*.vcf)";
+    static const char* const kCsv = "Contactos CSV (*.csv)";
+    QString filter = U("Agendas (*.kbx)"), chosen;
+    if (exports)
+        filter += U(";;%1;;%2").arg(U(kVCard), U(kCsv));
+    auto name = m_platform.getSaveFileName(&m_window, U("Guardar Agenda"), filter, &chosen);
     if (!name)
-        return;
+        return false;
+    if (exports && (chosen == U(kVCard) || chosen == U(kCsv))) {
+        exportContacts(*name, chosen == U(kVCard) ? ContactFormat::VCard : ContactFormat::Csv);
+        return false;
+    }
     const std::string target = PathBytes(*name + QStringLiteral(".kbx"));
     if (!writeBook(target))
-        return;
+        return false;
     m_state.ArchivoActual = target;
     m_state.ArchivoNuevo = false;
     m_state.SinAgenda = false;
+    return true;
 }
 
 // ---- commands
@@ -225,6 +238,11 @@ void FileCommands::AbrirExecute() {
     AbrirAgenda();
 }
 
+void FileCommands::OpenDropped(const QString& path) {
+    saveQuestion();
+    CargarAgenda(path);
+}
+
 void FileCommands::imenuClick(int item) {
     // Unlike a plain load, a recent item asks first: loading over unsaved changes loses them.
     saveQuestion();
@@ -240,8 +258,10 @@ void FileCommands::GuardarExecute() {
 }
 
 void FileCommands::GuardarComoClick() {
-    GuardarAgendaComo();
-    m_status.setText(PathText(m_state.ArchivoActual));
+    // An export says so in the status panel; the book's file name stays for a save.
+    const QString before = m_status.text();
+    if (GuardarAgendaComo(true) || m_status.text() == before)
+        m_status.setText(PathText(m_state.ArchivoActual));
 }
 
 void FileCommands::BorrarAgendaExecute() {

@@ -1,9 +1,12 @@
 #pragma once
 #include "files/TextFile.h"
 #include "book/WindowState.h"
+#include "interchange/Conversion.h"
 
 #include <QObject>
 #include <QString>
+#include <optional>
+#include <string_view>
 
 class BookList;
 class BookModel;
@@ -11,9 +14,14 @@ class PlatformServices;
 class QLabel;
 class QMainWindow;
 struct Commands;
+namespace veldrano {
+class InterchangeError;
+struct ImportResult;
+} // namespace veldrano
 
 // The "&Archivo" menu and the book file: New, Open, the recent books, Save, Save As,
-// Clear book and Exit with their questions, the loader and the writer, and menu.dat.
+// Clear book and Exit with their questions, the loader and the writer, and menu.dat. A
+// vCard, CSV or LDIF file opens as a new book holding its contacts; Save As also exports.
 class FileCommands : public QObject {
     Q_OBJECT
   public:
@@ -34,11 +42,19 @@ class FileCommands : public QObject {
     bool CloseRequested();
 
     void CargarAgenda(const QString& path);
+    // A file dropped on the window: opened as Open opens it, after the same question.
+    void OpenDropped(const QString& path);
+
+    // The open dialog's file types: the book's first, then the contacts of other programs.
+    static const char* const kOpenFilter;
+    // A vCard, CSV or LDIF file by its name; any other opens as a book, as it always has.
+    static bool IsContactsPath(const QString& path);
 
   private:
     void AbrirAgenda();
     void GuardarAgenda();
-    void GuardarAgendaComo();
+    // With `exports`, the dialog also offers vCard and CSV; true when it wrote the book.
+    bool GuardarAgendaComo(bool exports = false);
     void NuevaAgenda();
     void GuardarRecientes();
     void saveQuestion();
@@ -49,6 +65,12 @@ class FileCommands : public QObject {
     bool writeBook(const std::string& target);
     void bookCameIn(const std::string& path);
     void showMenuDatError();
+
+    // Other programs' files (FileImport.cpp).
+    void importContacts(const QString& path);
+    std::optional<veldrano::ImportResult> readContacts(const QString& path, std::string_view bytes);
+    void showImportError(const QString& path, const veldrano::InterchangeError& e);
+    bool exportContacts(QString name, veldrano::ContactFormat format);
 
     QMainWindow& m_window;
     PlatformServices& m_platform;

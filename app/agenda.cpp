@@ -16,6 +16,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,6 +40,7 @@ TForm1::TForm1(PlatformServices& platform, QWidget* parent)
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VELDRANO"));
+    setAcceptDrops(true);
     m_commands = std::make_unique<Commands>(*this);
     m_model = new BookModel(this);
     m_list = new BookList(this, m_platform, *m_model, m_state, *m_commands);
@@ -122,6 +126,34 @@ void TForm1::attachDialogs(TForm2* add, Tform3* modify, TForm4* search, TForm6* 
 
 void TForm1::OpenBook(const QString& path) {
     GeneralError::Guard(this, m_platform, [&] { m_files->CargarAgenda(path); });
+}
+
+namespace {
+
+// The one local file a drop carries when it is something the window opens.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1)
+        return {};
+    const QString path = data->urls().front().toLocalFile();
+    if (path.endsWith(QStringLiteral(".kbx"), Qt::CaseInsensitive) ||
+        FileCommands::IsContactsPath(path))
+        return path;
+    return {};
+}
+
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    GeneralError::Guard(this, m_platform, [&] { m_files->OpenDropped(path); });
 }
 
 void TForm1::FormCreate() {

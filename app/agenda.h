@@ -12,6 +12,8 @@ class MailCommands;
 class PlatformServices;
 class QAction;
 class QDialog;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -43,6 +45,9 @@ class TForm1 : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
     // No pop-up of tool bars: the list's is the window's only pop-up menu.
     QMenu* createPopupMenu() override { return nullptr; }
+    // A book or another program's contacts dropped on the window opens as Open opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void FormCreate();

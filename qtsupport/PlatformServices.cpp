@@ -52,9 +52,10 @@ std::optional<QString> QtPlatformServices::getOpenFileName(QWidget* parent, cons
 }
 
 std::optional<QString> QtPlatformServices::getSaveFileName(QWidget* parent, const QString& title,
-                                                           const QString& filter) {
+                                                           const QString& filter,
+                                                           QString* chosen) {
     // No overwrite question: the program appends ".kbx" itself and replaces the file.
-    QString name = QFileDialog::getSaveFileName(parent, title, QString(), filter, nullptr,
+    QString name = QFileDialog::getSaveFileName(parent, title, QString(), filter, chosen,
                                                 QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty())
         return std::nullopt;

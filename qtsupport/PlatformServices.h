@@ -22,11 +22,13 @@ class PlatformServices {
     virtual void showMessage(QWidget* parent, const QString& title, const QString& text,
                              Icon icon) = 0;
     // Open and save dialogs; nullopt when cancelled. `filter` is in Qt's form
-    // ("Archivos Agenda (*.kbx)").
+    // ("Archivos Agenda (*.kbx)", several joined by ";;", the first the default); the save
+    // dialog tells which of them the user chose through `chosen` when it is given.
     virtual std::optional<QString> getOpenFileName(QWidget* parent, const QString& title,
                                                    const QString& filter) = 0;
     virtual std::optional<QString> getSaveFileName(QWidget* parent, const QString& title,
-                                                   const QString& filter) = 0;
+                                                   const QString& filter,
+                                                   QString* chosen = nullptr) = 0;
     // Shows the print dialog for `printer`; false when cancelled.
     virtual bool runPrintDialog(QWidget* parent, QPrinter& printer) = 0;
     // Hands a file or web address to the desktop's default program; the result is not reported.
@@ -42,7 +44,8 @@ class QtPlatformServices : public PlatformServices {
     std::optional<QString> getOpenFileName(QWidget* parent, const QString& title,
                                            const QString& filter) override;
     std::optional<QString> getSaveFileName(QWidget* parent, const QString& title,
-                                           const QString& filter) override;
+                                           const QString& filter,
+                                           QString* chosen = nullptr) override;
     bool runPrintDialog(QWidget* parent, QPrinter& printer) override;
     void openUrl(const QUrl& url) override;
 };

@@ -169,7 +169,8 @@ class BenchPlatform : public PlatformServices {
     std::optional<QString> getOpenFileName(QWidget*, const QString&, const QString&) override {
         return std::nullopt;
     }
-    std::optional<QString> getSaveFileName(QWidget*, const QString&, const QString&) override {
+    std::optional<QString> getSaveFileName(QWidget*, const QString&, const QString&,
+                                           QString*) override {
         return QString::fromStdString(saveAs);
     }
     bool runPrintDialog(QWidget*, QPrinter&) override { return false; }

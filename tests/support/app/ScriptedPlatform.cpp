@@ -34,9 +34,16 @@ std::optional<QString> ScriptedPlatform::getOpenFileName(QWidget*, const QString
 }
 
 std::optional<QString> ScriptedPlatform::getSaveFileName(QWidget*, const QString& title,
-                                                         const QString& filter) {
+                                                         const QString& filter, QString* chosen) {
     dialogTitles.push_back(title);
     dialogFilters.push_back(filter);
+    QString picked = filter.section(QStringLiteral(";;"), 0, 0);
+    if (!saveFilters.empty()) {
+        picked = saveFilters.front();
+        saveFilters.pop_front();
+    }
+    if (chosen)
+        *chosen = picked;
     if (saveNames.empty()) {
         ADD_FAILURE() << "unexpected save dialog";
         return std::nullopt;

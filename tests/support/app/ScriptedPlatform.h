@@ -24,6 +24,8 @@ class ScriptedPlatform : public PlatformServices {
     std::deque<bool> yesNo;
     std::deque<std::optional<QString>> openNames;
     std::deque<std::optional<QString>> saveNames;
+    // The filter the user picks in each save dialog; the dialog's first when none is queued.
+    std::deque<QString> saveFilters;
     // Print dialog: nullopt cancels; a path prints to that PDF file.
     std::deque<std::optional<QString>> printTargets;
 
@@ -37,7 +39,8 @@ class ScriptedPlatform : public PlatformServices {
     std::optional<QString> getOpenFileName(QWidget* parent, const QString& title,
                                            const QString& filter) override;
     std::optional<QString> getSaveFileName(QWidget* parent, const QString& title,
-                                           const QString& filter) override;
+                                           const QString& filter,
+                                           QString* chosen = nullptr) override;
     bool runPrintDialog(QWidget* parent, QPrinter& printer) override;
     void openUrl(const QUrl& url) override;
 
