@@ -4,14 +4,12 @@
 #include "book/ContactFields.h"
 #include "interchange/VCard.h"
 #include "interchange/VCardEdit.h"
+#include "sync/ConflictLog.h"
 #include "sync/SyncError.h"
 #include "sync/SyncState.h"
 #include "text/Charset.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <random>
 
 namespace veldrano {
@@ -49,10 +47,11 @@ class Sync {
     SyncReport Run() {
         m_state = ReadSyncState(m_statePath).value_or(SyncState{});
         LoadBook();
+        m_diff = DiffBook(m_state.cards, m_book);
         FindAddressBook();
         const CardListing listing = ListServer();
         FetchServer(listing);
-        SyncPlan plan = PlanSync(m_state.cards, m_book, m_server);
+        SyncPlan plan = PlanSync(m_state.cards, m_book, m_diff, m_server);
         Execute(plan);
         m_report.addressBook = m_addressBook;
         m_report.counts = plan.counts;
@@ -144,7 +143,7 @@ class Sync {
             throw SyncError("la libreta «" + m_addressBook +
                             "» se ha quedado sin tarjetas: no se borran los contactos de la "
                             "agenda sin --force");
-        m_editable = CardsChangedHere(m_state.cards, m_book); // an update edits their cards
+        m_editable = m_diff.ChangedHrefs(m_state.cards); // an update edits their cards
         for (const auto& path : m_editable)
             if (!m_server.deleted.count(path))
                 fetch.insert(path);
@@ -335,27 +334,13 @@ class Sync {
                 store.insert(store.size(), record);
             WriteBookFile(m_options.book, m_columns, store);
         }
-        LogConflicts(plan.conflicts);
         WriteSyncState(m_statePath, state);
-    }
-
-    void LogConflicts(const std::vector<Conflict>& conflicts) {
-        if (conflicts.empty())
-            return;
-        const std::string path = ConflictLogPath(m_options.book);
-        std::FILE* log = std::fopen(path.c_str(), "ab");
-        if (!log)
-            throw FileError("Cannot create file \"" + path + "\". " + std::strerror(errno));
-        char when[32];
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
-        for (const Conflict& c : conflicts)
-            std::fprintf(log, "%s «%s», %s: se queda «%s» de la agenda; el servidor tenía «%s»\n",
-                         when, Utf8(c.name).c_str(), FieldOf(c.field).columnCaption,
-                         Utf8(c.here).c_str(), Utf8(c.there).c_str());
-        std::fclose(log);
+        // Last, so that a log that cannot be written leaves the sync itself whole.
+        try {
+            AppendConflictLog(ConflictLogPath(m_options.book), plan.conflicts, m_charset);
+        } catch (const FileError& e) {
+            m_report.logError = e.what();
+        }
     }
 
     const SyncOptions& m_options;
@@ -367,6 +352,7 @@ class Sync {
     bool m_bookExisted = false;
     std::array<int, kFieldCount> m_columns{};
     std::vector<ContactRecord> m_book;
+    LocalDiff m_diff;
     std::string m_addressBook;
     std::set<std::string> m_editable; // cards whose text is kept: an update edits them
     ServerView m_server;

@@ -25,6 +25,7 @@ struct SyncReport {
     std::vector<Conflict> conflicts;     // values in the code page
     size_t replaced = 0;                 // characters the code page cannot hold, now "?"
     std::vector<std::string> unreadable; // a card skipped, and why
+    std::string logError;                // why the log of conflicts could not be written
 };
 
 // One two-way sync of a book with a CardDAV address book. The server's changes since the

@@ -6,56 +6,11 @@ namespace veldrano {
 
 namespace {
 
-const std::string& NameOf(const ContactRecord& r) {
-    return r[FieldIndex(Field::nombre)];
-}
-
-// The book against the state as multisets of records.
-struct LocalDiff {
-    std::vector<std::optional<size_t>> bookCard; // per book record: its state card, if any
-    std::vector<bool> changed;                   // per book record: paired by name only
-    std::vector<bool> cardKept;                  // per state card: some book record has it
-};
-
-LocalDiff DiffBook(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book) {
-    LocalDiff diff{std::vector<std::optional<size_t>>(book.size()), std::vector<bool>(book.size()),
-                   std::vector<bool>(state.size())};
-    std::map<ContactRecord, std::vector<size_t>> byRecord;
-    for (size_t i = state.size(); i-- > 0;)
-        byRecord[state[i].record].push_back(i); // popped from the back: first card first
-    std::vector<size_t> newHere;
-    for (size_t j = 0; j < book.size(); ++j) {
-        auto it = byRecord.find(book[j]);
-        if (it == byRecord.end() || it->second.empty()) {
-            newHere.push_back(j);
-            continue;
-        }
-        diff.bookCard[j] = it->second.back();
-        diff.cardKept[it->second.back()] = true;
-        it->second.pop_back();
-    }
-    // A gone record and a new one that alone share a name are one contact changed here.
-    std::map<std::string, std::pair<std::vector<size_t>, std::vector<size_t>>> byName;
-    for (size_t i = 0; i < state.size(); ++i)
-        if (!diff.cardKept[i])
-            byName[NameOf(state[i].record)].first.push_back(i);
-    for (size_t j : newHere)
-        byName[NameOf(book[j])].second.push_back(j);
-    for (const auto& [name, pair] : byName) {
-        if (pair.first.size() != 1 || pair.second.size() != 1)
-            continue;
-        diff.bookCard[pair.second[0]] = pair.first[0];
-        diff.changed[pair.second[0]] = true;
-        diff.cardKept[pair.first[0]] = true;
-    }
-    return diff;
-}
-
 class Planner {
   public:
     Planner(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-            const ServerView& server)
-        : m_state(state), m_book(book), m_server(server), m_diff(DiffBook(state, book)) {}
+            const LocalDiff& diff, const ServerView& server)
+        : m_state(state), m_book(book), m_server(server), m_diff(diff) {}
 
     SyncPlan Run() {
         CollectCandidates();
@@ -221,7 +176,7 @@ class Planner {
     const std::vector<SyncedCard>& m_state;
     const std::vector<ContactRecord>& m_book;
     const ServerView& m_server;
-    LocalDiff m_diff;
+    const LocalDiff& m_diff;
     std::map<std::string, size_t> m_stateByHref;
     std::map<ContactRecord, std::vector<const ServerCard*>> m_candidates;
     std::set<std::string> m_consumed; // candidate cards a new record here turned out to be
@@ -252,19 +207,9 @@ Merge MergeContact(const ContactRecord& base, const ContactRecord& here,
     return merge;
 }
 
-std::set<std::string> CardsChangedHere(const std::vector<SyncedCard>& state,
-                                       const std::vector<ContactRecord>& book) {
-    const LocalDiff diff = DiffBook(state, book);
-    std::set<std::string> hrefs;
-    for (size_t j = 0; j < book.size(); ++j)
-        if (diff.changed[j])
-            hrefs.insert(state[*diff.bookCard[j]].href);
-    return hrefs;
-}
-
 SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-                  const ServerView& server) {
-    return Planner(state, book, server).Run();
+                  const LocalDiff& diff, const ServerView& server) {
+    return Planner(state, book, diff, server).Run();
 }
 
 } // namespace veldrano

@@ -1,5 +1,6 @@
 #pragma once
 #include "interchange/VCardEdit.h"
+#include "sync/LocalDiff.h"
 #include "sync/SyncedCard.h"
 
 #include <map>
@@ -39,12 +40,6 @@ struct ServerView {
     std::set<std::string> unreadable;
 };
 
-// The state cards changed here: a book record equal to a card's record is unchanged; a
-// card whose record is gone and a new record that alone share Nombre y Apellidos are one
-// contact changed here. Gives the hrefs whose server card an update needs.
-std::set<std::string> CardsChangedHere(const std::vector<SyncedCard>& state,
-                                       const std::vector<ContactRecord>& book);
-
 // One request the sync makes of the server.
 struct Action {
     enum Kind { Create, Update, Delete } kind;
@@ -77,11 +72,12 @@ struct SyncPlan {
     SyncCounts counts;
 };
 
-// The whole sync, as a pure function of the state, the book and what the server said. A new
+// The whole sync, as a pure function of the state, the book, the book's diff against the
+// state (DiffBook) and what the server said. A new
 // record here equal, field by field, to a card new on the server (or to one deleted here and
 // changed there) is that card: so a first sync matches instead of duplicating, and a run cut
 // short after its uploads converges on the next.
 SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-                  const ServerView& server);
+                  const LocalDiff& diff, const ServerView& server);
 
 } // namespace veldrano
