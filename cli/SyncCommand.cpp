@@ -11,6 +11,7 @@
 #include "text/CodePage.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -58,6 +59,12 @@ int SyncCommand(const SyncArguments& arguments) {
     options.url = arguments.url;
     options.force = arguments.force;
     options.codePage = veldrano::CurrentLocale().codePage;
+    // The tests' seam: the run ends right after one kind of request is recorded, as a kill.
+    if (const char* stop = std::getenv("VELDRANO_SYNC_STOP_AFTER"))
+        options.afterAction = [stop = std::string(stop)](const char* action) {
+            if (stop == action)
+                std::_Exit(137);
+        };
     try {
         options.credentials = CredentialsFor(arguments);
         veldrano::SyncReport report;

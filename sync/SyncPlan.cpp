@@ -28,7 +28,7 @@ class Planner {
         // Cards new on the server that no record here matched.
         for (const auto& [href, card] : m_server.fetched)
             if (!m_consumed.count(href) && !m_stateByHref.count(href))
-                Restore(card);
+                Restore(card, std::nullopt);
         return std::move(m_plan);
     }
 
@@ -68,38 +68,43 @@ class Planner {
         }
     }
 
-    size_t Keep(ContactRecord record, std::optional<SyncedCard> card) {
-        m_plan.contacts.push_back({std::move(record), std::move(card), true});
+    size_t Keep(ContactRecord record, std::optional<SyncedCard> card, std::optional<size_t> j,
+                std::optional<size_t> i) {
+        m_plan.contacts.push_back({std::move(record), std::move(card), true, j, i});
         return m_plan.contacts.size() - 1;
+    }
+
+    std::optional<size_t> StateIndexOf(const std::string& href) const {
+        const auto it = m_stateByHref.find(href);
+        return it == m_stateByHref.end() ? std::nullopt : std::optional<size_t>(it->second);
     }
 
     void Upload(Action action) { m_plan.actions.push_back(std::move(action)); }
 
-    void Create(size_t j) {
-        const size_t contact = Keep(m_book[j], std::nullopt);
-        Upload({Action::Create, contact, {}, {}, {}, {}, {}, {}});
+    void Create(size_t j, std::optional<size_t> i) {
+        const size_t contact = Keep(m_book[j], std::nullopt, j, i);
+        Upload({Action::Create, contact, {}, {}, {}, {}, {}});
         ++m_plan.counts.addedThere;
     }
 
     // Uploads the fields where the merged record differs from the server's card.
-    void UpdateIfNeeded(size_t contact, const SyncedCard& card, const ServerCard& there,
-                        const ContactRecord& here) {
+    void UpdateIfNeeded(size_t contact, const ServerCard& there, std::vector<Conflict> conflicts) {
         const FieldSet fields = DifferingFields(m_plan.contacts[contact].record, there.record);
         if (fields.none())
             return;
-        Upload({Action::Update, contact, there.href, there.etag, there.text, fields, card.record,
-                here});
+        Upload({Action::Update, contact, there.href, there.etag, there.text, fields,
+                std::move(conflicts)});
         ++m_plan.counts.changedThere;
     }
 
     void NewHere(size_t j) {
         const auto it = m_candidates.find(m_book[j]);
         if (it == m_candidates.end() || it->second.empty())
-            return Create(j);
+            return Create(j, std::nullopt);
         const ServerCard& there = *it->second.back();
         it->second.pop_back();
         m_consumed.insert(there.href);
-        Keep(m_book[j], CardOf(there, m_book[j]));
+        Keep(m_book[j], CardOf(there, m_book[j]), j, StateIndexOf(there.href));
     }
 
     void UnchangedHere(size_t i, size_t j) {
@@ -107,11 +112,11 @@ class Planner {
         switch (StatusOf(card)) {
         case There::Unchanged:
         case There::Unreadable:
-            Keep(m_book[j], card);
+            Keep(m_book[j], card, j, i);
             break;
         case There::Changed: {
             const ServerCard& there = *Fetched(card.href);
-            Keep(there.record, CardOf(there, there.record));
+            Keep(there.record, CardOf(there, there.record), j, i);
             if (there.record != m_book[j])
                 ++m_plan.counts.changedHere;
             break;
@@ -126,16 +131,16 @@ class Planner {
         const SyncedCard& card = m_state[i];
         switch (StatusOf(card)) {
         case There::Unreadable: // left for a sync that can read the server's card
-            Keep(m_book[j], card);
+            Keep(m_book[j], card, j, i);
             break;
         case There::Deleted: // changed here, deleted there: uploaded again as a new card
-            Create(j);
+            Create(j, i);
             break;
         case There::Unchanged:
         case There::Changed: {
             const ServerCard* there = Fetched(card.href);
             if (!there) { // not fetched: nothing to edit, so it waits for the next sync
-                Keep(m_book[j], card);
+                Keep(m_book[j], card, j, i);
                 break;
             }
             Merge merge = MergeContact(card.record, m_book[j], there->record);
@@ -143,8 +148,8 @@ class Planner {
                 ++m_plan.counts.changedHere;
             m_plan.conflicts.insert(m_plan.conflicts.end(), merge.conflicts.begin(),
                                     merge.conflicts.end());
-            const size_t contact = Keep(merge.record, CardOf(*there, merge.record));
-            UpdateIfNeeded(contact, card, *there, m_book[j]);
+            const size_t contact = Keep(merge.record, CardOf(*there, merge.record), j, i);
+            UpdateIfNeeded(contact, *there, std::move(merge.conflicts));
             break;
         }
         }
@@ -154,22 +159,22 @@ class Planner {
         const SyncedCard& card = m_state[i];
         switch (StatusOf(card)) {
         case There::Unchanged:
-            Upload({Action::Delete, 0, card.href, card.etag, {}, {}, card.record, {}});
+            Upload({Action::Delete, 0, card.href, card.etag, {}, {}, {}});
             ++m_plan.counts.deletedThere;
             break;
         case There::Changed: // deleted here, changed there: the server's contact comes back
-            Restore(*Fetched(card.href));
+            Restore(*Fetched(card.href), i);
             break;
         case There::Unreadable:
-            m_plan.contacts.push_back({card.record, card, false});
+            m_plan.contacts.push_back({card.record, card, false, std::nullopt, i});
             break;
         case There::Deleted:
             break;
         }
     }
 
-    void Restore(const ServerCard& there) {
-        Keep(there.record, CardOf(there, there.record));
+    void Restore(const ServerCard& there, std::optional<size_t> i) {
+        Keep(there.record, CardOf(there, there.record), std::nullopt, i);
         ++m_plan.counts.addedHere;
     }
 

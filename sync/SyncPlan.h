@@ -40,15 +40,15 @@ struct ServerView {
     std::set<std::string> unreadable;
 };
 
-// One request the sync makes of the server.
+// One request the sync makes of the server. The executor makes it and records its outcome;
+// a request refused as the card changed or went meanwhile is left to a new plan.
 struct Action {
     enum Kind { Create, Update, Delete } kind;
-    size_t contact = 0;     // Create, Update: the contact of the plan it uploads
-    std::string href, etag; // Update, Delete
-    std::string serverText; // Update: the server's card, edited property by property
-    FieldSet fields;        // Update: the fields whose properties are replaced
-    ContactRecord base;     // Update, Delete: the record as last synced, to merge again
-    ContactRecord here;     // Update: the book's record before the merge
+    size_t contact = 0;              // Create, Update: the contact of the plan it uploads
+    std::string href, etag;          // Update, Delete
+    std::string serverText;          // Update: the server's card, edited property by property
+    FieldSet fields;                 // Update: the fields whose properties are replaced
+    std::vector<Conflict> conflicts; // Update: the fields changed on both sides
 };
 
 // A contact after the sync: its record as the book will hold it, and its card once it has
@@ -58,6 +58,8 @@ struct PlannedContact {
     ContactRecord record;
     std::optional<SyncedCard> card;
     bool inBook = true; // false: a card only the state keeps (deleted here, unreadable there)
+    std::optional<size_t> bookIndex;  // the book record it was, if any
+    std::optional<size_t> stateIndex; // the state card it was, if any
 };
 
 struct SyncCounts {

@@ -82,13 +82,17 @@ struct Synced {
 } // namespace
 
 // A card changed on the server between its fetch and the upload: the conditional PUT is
-// refused (412), the card is fetched again, merged again and sent again.
+// refused (412), and a new plan from the server's changes since merges and sends it again.
 TEST(ScriptedServer, UploadRefusedAsTheCardChangedIsMergedAgainAndRetried) {
     Synced s(Ana("2", "ana@a.example")); // the telephone changed here
     Answer(s.server, "207 Multi-Status", Multistatus(""));
     Answer(s.server, "207 Multi-Status",
            Multistatus(CardResponse("/ana/l/a.vcf", "\"1\"", AnaCard("1", "ana@a.example"))));
     Answer(s.server, "412 Precondition Failed", "");
+    Answer(s.server, "207 Multi-Status",
+           Multistatus("<response><href>/ana/l/a.vcf</href><propstat><prop><getetag>\"2\""
+                       "</getetag></prop><status>HTTP/1.1 200 OK</status></propstat></response>",
+                       "t-3"));
     Answer(s.server, "207 Multi-Status",
            Multistatus(CardResponse("/ana/l/a.vcf", "\"2\"", AnaCard("1", "ana@b.example"))));
     Answer(s.server, "204 No Content", "", "ETag: \"3\"\r\n");
@@ -107,7 +111,9 @@ TEST(ScriptedServer, UploadRefusedAsTheCardChangedIsMergedAgainAndRetried) {
     const LoadedBook after = ReadBookFile(s.book);
     EXPECT_EQ(after.records.record(0), Ana("2", "ana@b.example"));
     EXPECT_EQ(ReadSyncState(SyncStatePath(s.book))->cards.at(0).etag, "\"3\"");
+    EXPECT_EQ(ReadSyncState(SyncStatePath(s.book))->token, "t-3");
     EXPECT_TRUE(report.conflicts.empty());
+    EXPECT_EQ(report.counts.changedThere, 1u);
 }
 
 // A card that does not parse is named and skipped; the rest of the sync goes on.
