@@ -11,6 +11,7 @@
 #include "text/CodePage.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -58,6 +59,12 @@ int SyncCommand(const SyncArguments& arguments) {
     options.url = arguments.url;
     options.force = arguments.force;
     options.codePage = veldrano::CurrentLocale().codePage;
+    // The tests' seam: the run ends right after one kind of request is recorded, as a kill.
+    if (const char* stop = std::getenv("VELDRANO_SYNC_STOP_AFTER"))
+        options.afterAction = [stop = std::string(stop)](const char* action) {
+            if (stop == action)
+                std::_Exit(137);
+        };
     try {
         options.credentials = CredentialsFor(arguments);
         veldrano::SyncReport report;
@@ -71,16 +78,21 @@ int SyncCommand(const SyncArguments& arguments) {
         }
         veldrano::Charset charset = veldrano::Charset::ForCodePage(options.codePage);
         size_t ignored = 0;
+        const std::string logged =
+            report.logError.empty()
+                ? " (anotado en " + veldrano::ConflictLogPath(options.book) + ")"
+                : "";
         for (const auto& c : report.conflicts)
             std::printf(
-                "Conflicto en «%s», %s: se queda «%s» de la agenda; el servidor tenía "
-                "«%s» (anotado en %s)\n",
+                "Conflicto en «%s», %s: se queda «%s» de la agenda; el servidor tenía «%s»%s\n",
                 charset.ToUtf8(c.name, &ignored).c_str(), veldrano::FieldOf(c.field).columnCaption,
                 charset.ToUtf8(c.here, &ignored).c_str(), charset.ToUtf8(c.there, &ignored).c_str(),
-                veldrano::ConflictLogPath(options.book).c_str());
+                logged.c_str());
         for (const auto& card : report.unreadable)
             std::fprintf(stderr, "torvikalen: tarjeta omitida, %s\n", card.c_str());
         std::printf("%s\n", Summary(report).c_str());
+        if (!report.logError.empty()) // the book and the state are written: only the log failed
+            return Failed(report.logError);
         return 0;
     } catch (const veldrano::BookFormatError&) {
         return Failed(arguments.book + ": Formato de archivo no válido");

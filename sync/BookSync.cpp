@@ -4,36 +4,17 @@
 #include "book/ContactFields.h"
 #include "interchange/VCard.h"
 #include "interchange/VCardEdit.h"
+#include "sync/PlanChanges.h"
+#include "sync/PlanExecutor.h"
 #include "sync/SyncError.h"
 #include "sync/SyncState.h"
 #include "text/Charset.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <random>
 
 namespace veldrano {
 
 namespace {
 
-constexpr int kMaxAttempts = 3; // uploads refused as the card changed meanwhile (412)
-
-std::string NewUuid() {
-    std::random_device random;
-    unsigned char bytes[16];
-    for (unsigned char& b : bytes)
-        b = static_cast<unsigned char>(random());
-    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40); // RFC 4122 4.4: version 4
-    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
-    char text[37];
-    std::snprintf(text, sizeof text,
-                  "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
-                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
-                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
-    return text;
-}
+constexpr int kMaxRounds = 3; // plans made again as cards changed meanwhile (412)
 
 std::string Plural(size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -50,14 +31,23 @@ class Sync {
         m_state = ReadSyncState(m_statePath).value_or(SyncState{});
         LoadBook();
         FindAddressBook();
-        const CardListing listing = ListServer();
-        FetchServer(listing);
-        SyncPlan plan = PlanSync(m_state.cards, m_book, m_server);
-        Execute(plan);
         m_report.addressBook = m_addressBook;
-        m_report.counts = plan.counts;
-        m_report.conflicts = plan.conflicts;
-        Save(plan, listing.token);
+        PlanExecutor executor(m_options, m_dav, m_addressBook, m_charset, *m_ledger, m_report);
+        for (int round = 1;; ++round) {
+            m_diff = DiffBook(m_state.cards, m_book);
+            const CardListing listing = ListServer();
+            FetchServer(listing);
+            SyncPlan plan = PlanSync(m_state.cards, m_book, m_diff, m_server);
+            m_ledger->Record(ChangesWithoutRequests(plan, m_book, m_state.cards));
+            const bool refused = executor.Execute(plan, m_book, m_state.cards);
+            Add(plan.counts);
+            Save(listing.token);
+            if (!refused)
+                break;
+            if (round == kMaxRounds)
+                throw SyncError("algunas tarjetas cambian en el servidor una y otra vez mientras "
+                                "se sincroniza; vuelva a sincronizar");
+        }
         return std::move(m_report);
     }
 
@@ -72,14 +62,19 @@ class Sync {
                            "contactos sincronizados") +
                     ": no se borran del servidor sin --force (si la ha movido, sincronice la "
                     "agenda desde su nuevo sitio)");
-            return;
+        } else {
+            LoadedBook loaded = ReadBookFile(m_options.book);
+            for (int k = 0; k < kFieldCount; ++k)
+                m_columns[k] = loaded.hidden[k] ? -1 : 0;
+            m_fileBook.reserve(loaded.records.size());
+            for (size_t i = 0; i < loaded.records.size(); ++i)
+                m_fileBook.push_back(loaded.records.record(i));
         }
-        LoadedBook loaded = ReadBookFile(m_options.book);
-        for (int k = 0; k < kFieldCount; ++k)
-            m_columns[k] = loaded.hidden[k] ? -1 : 0;
-        m_book.reserve(loaded.records.size());
-        for (size_t i = 0; i < loaded.records.size(); ++i)
-            m_book.push_back(loaded.records.record(i));
+        // What a run cut short finished is taken up from its journal.
+        m_ledger.emplace(m_options.book, m_fileBook, m_state.cards);
+        m_report.conflicts = m_ledger->Replay();
+        m_book = m_ledger->Book();
+        m_state.cards = m_ledger->Cards();
     }
 
     void FindAddressBook() {
@@ -144,7 +139,7 @@ class Sync {
             throw SyncError("la libreta «" + m_addressBook +
                             "» se ha quedado sin tarjetas: no se borran los contactos de la "
                             "agenda sin --force");
-        m_editable = CardsChangedHere(m_state.cards, m_book); // an update edits their cards
+        m_editable = m_diff.ChangedHrefs(m_state.cards); // an update edits their cards
         for (const auto& path : m_editable)
             if (!m_server.deleted.count(path))
                 fetch.insert(path);
@@ -197,165 +192,41 @@ class Sync {
         return record;
     }
 
-    ContactRecord ToUtf8(const ContactRecord& record) {
-        ContactRecord utf8;
-        for (int k = 0; k < kFieldCount; ++k)
-            utf8[k] = m_charset.ToUtf8(record[k], &m_report.replaced);
-        return utf8;
-    }
-
     void Progress(const char* what, size_t done, size_t total) {
         if (m_options.progress)
             m_options.progress(what, done, total);
     }
 
-    // --- Sending the changes ------------------------------------------------------------
-
-    void Execute(SyncPlan& plan) {
-        for (size_t a = 0; a < plan.actions.size(); ++a) {
-            Action& action = plan.actions[a];
-            switch (action.kind) {
-            case Action::Create:
-                Create(plan.contacts[action.contact]);
-                break;
-            case Action::Update:
-                Update(plan, action);
-                break;
-            case Action::Delete:
-                Delete(plan, action);
-                break;
-            }
-            Progress("Enviando cambios", a + 1, plan.actions.size());
-        }
-    }
-
-    void Create(PlannedContact& contact) {
-        std::string card;
-        for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-            const std::string uid = NewUuid();
-            const std::string path = UrlPath(m_addressBook) + uid + ".vcf";
-            card.clear();
-            AppendVCard(card, ToUtf8(contact.record), VCardVersion::V3, uid);
-            const HttpResponse r = m_dav.Put(m_addressBook, path, card, "");
-            if (r.status / 100 == 2) {
-                contact.card = SyncedCard{path, r.etag, uid, contact.record};
-                return;
-            }
-            if (r.status == 404)
-                ThrowServerError(r, m_addressBook + uid + ".vcf");
-            // 412: a card of that name exists; another name
-        }
-        throw SyncError("el servidor rechaza una y otra vez la tarjeta nueva de «" +
-                        Utf8(contact.record[0]) + "»");
-    }
-
-    // The server's current card, fetched again after a 412; nullopt when it is gone.
-    std::optional<ServerCard> Refetch(const std::string& path) {
-        m_editable.insert(path); // keep its text
-        m_server.fetched.erase(path);
-        m_dav.Multiget(m_addressBook, {path}, [&](DavResponse&& r) { Take(std::move(r)); });
-        const auto it = m_server.fetched.find(path);
-        if (it == m_server.fetched.end())
-            return std::nullopt;
-        return it->second;
-    }
-
-    void Update(SyncPlan& plan, Action& action) {
-        PlannedContact& contact = plan.contacts[action.contact];
-        for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-            const std::string card =
-                UpdateVCard(action.serverText, action.fields, ToUtf8(contact.record));
-            const HttpResponse r = m_dav.Put(m_addressBook, action.href, card, action.etag);
-            if (r.status / 100 == 2) {
-                contact.card->etag = r.etag;
-                contact.card->record = contact.record;
-                return;
-            }
-            std::optional<ServerCard> there;
-            if (r.status == 412)
-                there = Refetch(action.href);
-            if (!there && m_server.unreadable.count(action.href)) {
-                contact.card->record = action.base; // left as it was for a later sync
-                return;
-            }
-            if (!there) // deleted meanwhile: uploaded again as a new card
-                return Create(contact);
-            // Changed meanwhile: merged again with what the server has now.
-            Merge merge = MergeContact(action.base, action.here, there->record);
-            for (const Conflict& c : merge.conflicts)
-                plan.conflicts.push_back(c);
-            contact.record = merge.record;
-            contact.card = SyncedCard{there->href, there->etag, there->uid, merge.record};
-            action.serverText = std::move(there->text);
-            action.etag = there->etag;
-            action.fields = DifferingFields(merge.record, there->record);
-            if (action.fields.none())
-                return;
-        }
-        throw SyncError("la tarjeta de «" + Utf8(contact.record[0]) +
-                        "» cambia en el servidor una y otra vez; vuelva a sincronizar");
-    }
-
-    void Delete(SyncPlan& plan, const Action& action) {
-        const HttpResponse r = m_dav.Delete(m_addressBook, action.href, action.etag);
-        if (r.status != 412)
-            return;
-        // Changed there meanwhile: the server's contact comes back.
-        if (std::optional<ServerCard> there = Refetch(action.href)) {
-            plan.contacts.push_back(
-                {there->record, SyncedCard{there->href, there->etag, there->uid, there->record},
-                 true});
-            --plan.counts.deletedThere;
-            ++plan.counts.addedHere;
-        }
-    }
-
     // --- Writing the results ------------------------------------------------------------
 
-    std::string Utf8(const std::string& text) {
-        size_t ignored = 0;
-        return m_charset.ToUtf8(text, &ignored);
+    void Add(const SyncCounts& c) {
+        SyncCounts& total = m_report.counts;
+        total.addedHere += c.addedHere, total.changedHere += c.changedHere;
+        total.deletedHere += c.deletedHere, total.addedThere += c.addedThere;
+        total.changedThere += c.changedThere, total.deletedThere += c.deletedThere;
     }
 
-    void Save(const SyncPlan& plan, const std::string& token) {
-        std::vector<ContactRecord> book;
-        SyncState state{
-            m_addressBook, m_state.givenUrl.empty() ? m_options.url : m_state.givenUrl, token, {}};
-        for (const PlannedContact& contact : plan.contacts) {
-            if (contact.inBook)
-                book.push_back(contact.record);
-            if (contact.card)
-                state.cards.push_back(*contact.card);
-        }
-        // The book is written only when it changed, so that a window holding it is not told
-        // it changed on disk for nothing; an empty book leaves no file, as in the window.
-        if (book != m_book && (m_bookExisted || !book.empty())) {
-            BookStore store;
-            for (const ContactRecord& record : book)
-                store.insert(store.size(), record);
-            WriteBookFile(m_options.book, m_columns, store);
-        }
-        LogConflicts(plan.conflicts);
-        WriteSyncState(m_statePath, state);
-    }
-
-    void LogConflicts(const std::vector<Conflict>& conflicts) {
-        if (conflicts.empty())
-            return;
-        const std::string path = ConflictLogPath(m_options.book);
-        std::FILE* log = std::fopen(path.c_str(), "ab");
-        if (!log)
-            throw FileError("Cannot create file \"" + path + "\". " + std::strerror(errno));
-        char when[32];
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
-        for (const Conflict& c : conflicts)
-            std::fprintf(log, "%s «%s», %s: se queda «%s» de la agenda; el servidor tenía «%s»\n",
-                         when, Utf8(c.name).c_str(), FieldOf(c.field).columnCaption,
-                         Utf8(c.here).c_str(), Utf8(c.there).c_str());
-        std::fclose(log);
+    // A safe point: the book and the state as the actions done left them, and a new round
+    // starts from them.
+    void Save(const std::string& token) {
+        SyncState state{m_addressBook, m_state.givenUrl.empty() ? m_options.url : m_state.givenUrl,
+                        token, m_ledger->Cards()};
+        m_ledger->Commit([&](const std::vector<ContactRecord>& book) {
+            // The book is written only when it changed, so that a window holding it is not
+            // told it changed on disk for nothing; an empty book leaves no file, as there.
+            if (book != m_fileBook && (m_bookExisted || !book.empty())) {
+                BookStore store;
+                for (const ContactRecord& record : book)
+                    store.insert(store.size(), record);
+                WriteBookFile(m_options.book, m_columns, store);
+                m_fileBook = book;
+            }
+            WriteSyncState(m_statePath, state);
+        });
+        m_book = m_fileBook;
+        m_state = std::move(state);
+        m_server = {};
+        m_editable.clear();
     }
 
     const SyncOptions& m_options;
@@ -366,7 +237,10 @@ class Sync {
     SyncState m_state;
     bool m_bookExisted = false;
     std::array<int, kFieldCount> m_columns{};
-    std::vector<ContactRecord> m_book;
+    std::vector<ContactRecord> m_fileBook; // as the book file holds it
+    std::vector<ContactRecord> m_book;     // as this round plans from it
+    std::optional<SyncLedger> m_ledger;
+    LocalDiff m_diff;
     std::string m_addressBook;
     std::set<std::string> m_editable; // cards whose text is kept: an update edits them
     ServerView m_server;

@@ -6,56 +6,11 @@ namespace veldrano {
 
 namespace {
 
-const std::string& NameOf(const ContactRecord& r) {
-    return r[FieldIndex(Field::nombre)];
-}
-
-// The book against the state as multisets of records.
-struct LocalDiff {
-    std::vector<std::optional<size_t>> bookCard; // per book record: its state card, if any
-    std::vector<bool> changed;                   // per book record: paired by name only
-    std::vector<bool> cardKept;                  // per state card: some book record has it
-};
-
-LocalDiff DiffBook(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book) {
-    LocalDiff diff{std::vector<std::optional<size_t>>(book.size()), std::vector<bool>(book.size()),
-                   std::vector<bool>(state.size())};
-    std::map<ContactRecord, std::vector<size_t>> byRecord;
-    for (size_t i = state.size(); i-- > 0;)
-        byRecord[state[i].record].push_back(i); // popped from the back: first card first
-    std::vector<size_t> newHere;
-    for (size_t j = 0; j < book.size(); ++j) {
-        auto it = byRecord.find(book[j]);
-        if (it == byRecord.end() || it->second.empty()) {
-            newHere.push_back(j);
-            continue;
-        }
-        diff.bookCard[j] = it->second.back();
-        diff.cardKept[it->second.back()] = true;
-        it->second.pop_back();
-    }
-    // A gone record and a new one that alone share a name are one contact changed here.
-    std::map<std::string, std::pair<std::vector<size_t>, std::vector<size_t>>> byName;
-    for (size_t i = 0; i < state.size(); ++i)
-        if (!diff.cardKept[i])
-            byName[NameOf(state[i].record)].first.push_back(i);
-    for (size_t j : newHere)
-        byName[NameOf(book[j])].second.push_back(j);
-    for (const auto& [name, pair] : byName) {
-        if (pair.first.size() != 1 || pair.second.size() != 1)
-            continue;
-        diff.bookCard[pair.second[0]] = pair.first[0];
-        diff.changed[pair.second[0]] = true;
-        diff.cardKept[pair.first[0]] = true;
-    }
-    return diff;
-}
-
 class Planner {
   public:
     Planner(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-            const ServerView& server)
-        : m_state(state), m_book(book), m_server(server), m_diff(DiffBook(state, book)) {}
+            const LocalDiff& diff, const ServerView& server)
+        : m_state(state), m_book(book), m_server(server), m_diff(diff) {}
 
     SyncPlan Run() {
         CollectCandidates();
@@ -73,7 +28,7 @@ class Planner {
         // Cards new on the server that no record here matched.
         for (const auto& [href, card] : m_server.fetched)
             if (!m_consumed.count(href) && !m_stateByHref.count(href))
-                Restore(card);
+                Restore(card, std::nullopt);
         return std::move(m_plan);
     }
 
@@ -113,38 +68,43 @@ class Planner {
         }
     }
 
-    size_t Keep(ContactRecord record, std::optional<SyncedCard> card) {
-        m_plan.contacts.push_back({std::move(record), std::move(card), true});
+    size_t Keep(ContactRecord record, std::optional<SyncedCard> card, std::optional<size_t> j,
+                std::optional<size_t> i) {
+        m_plan.contacts.push_back({std::move(record), std::move(card), true, j, i});
         return m_plan.contacts.size() - 1;
+    }
+
+    std::optional<size_t> StateIndexOf(const std::string& href) const {
+        const auto it = m_stateByHref.find(href);
+        return it == m_stateByHref.end() ? std::nullopt : std::optional<size_t>(it->second);
     }
 
     void Upload(Action action) { m_plan.actions.push_back(std::move(action)); }
 
-    void Create(size_t j) {
-        const size_t contact = Keep(m_book[j], std::nullopt);
-        Upload({Action::Create, contact, {}, {}, {}, {}, {}, {}});
+    void Create(size_t j, std::optional<size_t> i) {
+        const size_t contact = Keep(m_book[j], std::nullopt, j, i);
+        Upload({Action::Create, contact, {}, {}, {}, {}, {}});
         ++m_plan.counts.addedThere;
     }
 
     // Uploads the fields where the merged record differs from the server's card.
-    void UpdateIfNeeded(size_t contact, const SyncedCard& card, const ServerCard& there,
-                        const ContactRecord& here) {
+    void UpdateIfNeeded(size_t contact, const ServerCard& there, std::vector<Conflict> conflicts) {
         const FieldSet fields = DifferingFields(m_plan.contacts[contact].record, there.record);
         if (fields.none())
             return;
-        Upload({Action::Update, contact, there.href, there.etag, there.text, fields, card.record,
-                here});
+        Upload({Action::Update, contact, there.href, there.etag, there.text, fields,
+                std::move(conflicts)});
         ++m_plan.counts.changedThere;
     }
 
     void NewHere(size_t j) {
         const auto it = m_candidates.find(m_book[j]);
         if (it == m_candidates.end() || it->second.empty())
-            return Create(j);
+            return Create(j, std::nullopt);
         const ServerCard& there = *it->second.back();
         it->second.pop_back();
         m_consumed.insert(there.href);
-        Keep(m_book[j], CardOf(there, m_book[j]));
+        Keep(m_book[j], CardOf(there, m_book[j]), j, StateIndexOf(there.href));
     }
 
     void UnchangedHere(size_t i, size_t j) {
@@ -152,11 +112,11 @@ class Planner {
         switch (StatusOf(card)) {
         case There::Unchanged:
         case There::Unreadable:
-            Keep(m_book[j], card);
+            Keep(m_book[j], card, j, i);
             break;
         case There::Changed: {
             const ServerCard& there = *Fetched(card.href);
-            Keep(there.record, CardOf(there, there.record));
+            Keep(there.record, CardOf(there, there.record), j, i);
             if (there.record != m_book[j])
                 ++m_plan.counts.changedHere;
             break;
@@ -171,16 +131,16 @@ class Planner {
         const SyncedCard& card = m_state[i];
         switch (StatusOf(card)) {
         case There::Unreadable: // left for a sync that can read the server's card
-            Keep(m_book[j], card);
+            Keep(m_book[j], card, j, i);
             break;
         case There::Deleted: // changed here, deleted there: uploaded again as a new card
-            Create(j);
+            Create(j, i);
             break;
         case There::Unchanged:
         case There::Changed: {
             const ServerCard* there = Fetched(card.href);
             if (!there) { // not fetched: nothing to edit, so it waits for the next sync
-                Keep(m_book[j], card);
+                Keep(m_book[j], card, j, i);
                 break;
             }
             Merge merge = MergeContact(card.record, m_book[j], there->record);
@@ -188,8 +148,8 @@ class Planner {
                 ++m_plan.counts.changedHere;
             m_plan.conflicts.insert(m_plan.conflicts.end(), merge.conflicts.begin(),
                                     merge.conflicts.end());
-            const size_t contact = Keep(merge.record, CardOf(*there, merge.record));
-            UpdateIfNeeded(contact, card, *there, m_book[j]);
+            const size_t contact = Keep(merge.record, CardOf(*there, merge.record), j, i);
+            UpdateIfNeeded(contact, *there, std::move(merge.conflicts));
             break;
         }
         }
@@ -199,29 +159,29 @@ class Planner {
         const SyncedCard& card = m_state[i];
         switch (StatusOf(card)) {
         case There::Unchanged:
-            Upload({Action::Delete, 0, card.href, card.etag, {}, {}, card.record, {}});
+            Upload({Action::Delete, 0, card.href, card.etag, {}, {}, {}});
             ++m_plan.counts.deletedThere;
             break;
         case There::Changed: // deleted here, changed there: the server's contact comes back
-            Restore(*Fetched(card.href));
+            Restore(*Fetched(card.href), i);
             break;
         case There::Unreadable:
-            m_plan.contacts.push_back({card.record, card, false});
+            m_plan.contacts.push_back({card.record, card, false, std::nullopt, i});
             break;
         case There::Deleted:
             break;
         }
     }
 
-    void Restore(const ServerCard& there) {
-        Keep(there.record, CardOf(there, there.record));
+    void Restore(const ServerCard& there, std::optional<size_t> i) {
+        Keep(there.record, CardOf(there, there.record), std::nullopt, i);
         ++m_plan.counts.addedHere;
     }
 
     const std::vector<SyncedCard>& m_state;
     const std::vector<ContactRecord>& m_book;
     const ServerView& m_server;
-    LocalDiff m_diff;
+    const LocalDiff& m_diff;
     std::map<std::string, size_t> m_stateByHref;
     std::map<ContactRecord, std::vector<const ServerCard*>> m_candidates;
     std::set<std::string> m_consumed; // candidate cards a new record here turned out to be
@@ -252,19 +212,9 @@ Merge MergeContact(const ContactRecord& base, const ContactRecord& here,
     return merge;
 }
 
-std::set<std::string> CardsChangedHere(const std::vector<SyncedCard>& state,
-                                       const std::vector<ContactRecord>& book) {
-    const LocalDiff diff = DiffBook(state, book);
-    std::set<std::string> hrefs;
-    for (size_t j = 0; j < book.size(); ++j)
-        if (diff.changed[j])
-            hrefs.insert(state[*diff.bookCard[j]].href);
-    return hrefs;
-}
-
 SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-                  const ServerView& server) {
-    return Planner(state, book, server).Run();
+                  const LocalDiff& diff, const ServerView& server) {
+    return Planner(state, book, diff, server).Run();
 }
 
 } // namespace veldrano

@@ -1,5 +1,6 @@
 #pragma once
 #include "interchange/VCardEdit.h"
+#include "sync/LocalDiff.h"
 #include "sync/SyncedCard.h"
 
 #include <map>
@@ -39,21 +40,15 @@ struct ServerView {
     std::set<std::string> unreadable;
 };
 
-// The state cards changed here: a book record equal to a card's record is unchanged; a
-// card whose record is gone and a new record that alone share Nombre y Apellidos are one
-// contact changed here. Gives the hrefs whose server card an update needs.
-std::set<std::string> CardsChangedHere(const std::vector<SyncedCard>& state,
-                                       const std::vector<ContactRecord>& book);
-
-// One request the sync makes of the server.
+// One request the sync makes of the server. The executor makes it and records its outcome;
+// a request refused as the card changed or went meanwhile is left to a new plan.
 struct Action {
     enum Kind { Create, Update, Delete } kind;
-    size_t contact = 0;     // Create, Update: the contact of the plan it uploads
-    std::string href, etag; // Update, Delete
-    std::string serverText; // Update: the server's card, edited property by property
-    FieldSet fields;        // Update: the fields whose properties are replaced
-    ContactRecord base;     // Update, Delete: the record as last synced, to merge again
-    ContactRecord here;     // Update: the book's record before the merge
+    size_t contact = 0;              // Create, Update: the contact of the plan it uploads
+    std::string href, etag;          // Update, Delete
+    std::string serverText;          // Update: the server's card, edited property by property
+    FieldSet fields;                 // Update: the fields whose properties are replaced
+    std::vector<Conflict> conflicts; // Update: the fields changed on both sides
 };
 
 // A contact after the sync: its record as the book will hold it, and its card once it has
@@ -63,6 +58,8 @@ struct PlannedContact {
     ContactRecord record;
     std::optional<SyncedCard> card;
     bool inBook = true; // false: a card only the state keeps (deleted here, unreadable there)
+    std::optional<size_t> bookIndex;  // the book record it was, if any
+    std::optional<size_t> stateIndex; // the state card it was, if any
 };
 
 struct SyncCounts {
@@ -77,11 +74,12 @@ struct SyncPlan {
     SyncCounts counts;
 };
 
-// The whole sync, as a pure function of the state, the book and what the server said. A new
+// The whole sync, as a pure function of the state, the book, the book's diff against the
+// state (DiffBook) and what the server said. A new
 // record here equal, field by field, to a card new on the server (or to one deleted here and
 // changed there) is that card: so a first sync matches instead of duplicating, and a run cut
 // short after its uploads converges on the next.
 SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-                  const ServerView& server);
+                  const LocalDiff& diff, const ServerView& server);
 
 } // namespace veldrano

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace veldrano;
 using veldrano::test::LoopbackServer;
 
@@ -80,13 +82,17 @@ struct Synced {
 } // namespace
 
 // A card changed on the server between its fetch and the upload: the conditional PUT is
-// refused (412), the card is fetched again, merged again and sent again.
+// refused (412), and a new plan from the server's changes since merges and sends it again.
 TEST(ScriptedServer, UploadRefusedAsTheCardChangedIsMergedAgainAndRetried) {
     Synced s(Ana("2", "ana@a.example")); // the telephone changed here
     Answer(s.server, "207 Multi-Status", Multistatus(""));
     Answer(s.server, "207 Multi-Status",
            Multistatus(CardResponse("/ana/l/a.vcf", "\"1\"", AnaCard("1", "ana@a.example"))));
     Answer(s.server, "412 Precondition Failed", "");
+    Answer(s.server, "207 Multi-Status",
+           Multistatus("<response><href>/ana/l/a.vcf</href><propstat><prop><getetag>\"2\""
+                       "</getetag></prop><status>HTTP/1.1 200 OK</status></propstat></response>",
+                       "t-3"));
     Answer(s.server, "207 Multi-Status",
            Multistatus(CardResponse("/ana/l/a.vcf", "\"2\"", AnaCard("1", "ana@b.example"))));
     Answer(s.server, "204 No Content", "", "ETag: \"3\"\r\n");
@@ -105,7 +111,9 @@ TEST(ScriptedServer, UploadRefusedAsTheCardChangedIsMergedAgainAndRetried) {
     const LoadedBook after = ReadBookFile(s.book);
     EXPECT_EQ(after.records.record(0), Ana("2", "ana@b.example"));
     EXPECT_EQ(ReadSyncState(SyncStatePath(s.book))->cards.at(0).etag, "\"3\"");
+    EXPECT_EQ(ReadSyncState(SyncStatePath(s.book))->token, "t-3");
     EXPECT_TRUE(report.conflicts.empty());
+    EXPECT_EQ(report.counts.changedThere, 1u);
 }
 
 // A card that does not parse is named and skipped; the rest of the sync goes on.
@@ -178,5 +186,44 @@ TEST(ScriptedServer, FailureEndsTheRunWithWhatTheServerSaid) {
         EXPECT_EQ(StampOf(s.book), book);
         EXPECT_EQ(StampOf(SyncStatePath(s.book)), state);
         EXPECT_TRUE(s.server.finished());
+    }
+}
+
+// A log of conflicts that cannot be written (a full disk, a folder in its place) fails the
+// run with a message naming it, after the book and the state are written whole.
+TEST(ScriptedServer, ConflictLogThatCannotBeWrittenFailsAfterTheSync) {
+    const struct {
+        const char* name;
+        void (*make)(const std::string& path);
+        const char* reason;
+    } rows[] = {
+        {"a full disk",
+         [](const std::string& path) { std::filesystem::create_symlink("/dev/full", path); },
+         "No space left on device"},
+        {"a folder in its place",
+         [](const std::string& path) { std::filesystem::create_directory(path); },
+         "Is a directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Synced s(Ana("2", "ana@a.example")); // Teléfono changed here, and there to 3
+        const std::string log = ConflictLogPath(s.book);
+        row.make(log);
+        Answer(s.server, "207 Multi-Status",
+               Multistatus("<response><href>/ana/l/a.vcf</href><propstat><prop><getetag>\"2\""
+                           "</getetag></prop><status>HTTP/1.1 200 OK</status></propstat>"
+                           "</response>"));
+        Answer(s.server, "207 Multi-Status",
+               Multistatus(CardResponse("/ana/l/a.vcf", "\"2\"", AnaCard("3", "ana@a.example"))));
+        Answer(s.server, "204 No Content", "", "ETag: \"3\"\r\n");
+        const SyncReport report = s.Run();
+        ASSERT_TRUE(s.server.finished());
+        ASSERT_EQ(report.conflicts.size(), 1u);
+        EXPECT_EQ(report.logError, "no se ha podido escribir el registro de conflictos «" + log +
+                                       "»: " + row.reason);
+        EXPECT_EQ(ReadBookFile(s.book).records.record(0), Ana("2", "ana@a.example"));
+        const auto state = ReadSyncState(SyncStatePath(s.book));
+        EXPECT_EQ(state->cards.at(0).etag, "\"3\"");
+        EXPECT_EQ(state->token, "t-2");
     }
 }

@@ -47,6 +47,7 @@ std::string Describe(const SyncPlan& plan, const Action& a) {
 // The telephone field alone, as FieldSet::to_string writes it (field 0 last).
 const std::string kTel = "00000000100";
 const std::string kMail = "00000001000";
+const std::string kName = "00000000001";
 
 } // namespace
 
@@ -145,14 +146,38 @@ TEST(SyncPlan, MergesFieldByFieldAndNeverLosesAnEdit) {
          {C("Ana", "1"), C("Cid")},
          {C("Ana", "1"), C("Ana", "1"), C("Bea"), C("Cid")},
          {"create Ana", "create Bea"}},
-        {"two contacts of one name changed: a deletion and an addition each",
-         {C("Ana", "1"), C("Ana", "2")},
-         {C("Ana", "3"), C("Ana", "4")},
+        {"two contacts of one name changed here: each keeps its own card",
+         {C("Ana", "1", "a@x"), C("Ana", "2", "b@x")},
+         {C("Ana", "2", "b@y"), C("Ana", "1", "a@y")},
          {},
          {},
          {},
-         {C("Ana", "3"), C("Ana", "4")},
-         {"create Ana", "create Ana", "delete /l/0.vcf", "delete /l/1.vcf"}},
+         {C("Ana", "2", "b@y"), C("Ana", "1", "a@y")},
+         {"update /l/0.vcf " + kMail, "update /l/1.vcf " + kMail}},
+        {"renamed here: the card is updated, not replaced",
+         {C("Ana Ruiz", "1", "a@x")},
+         {C("Ana Ruiz Gil", "1", "a@x")},
+         {},
+         {},
+         {},
+         {C("Ana Ruiz Gil", "1", "a@x")},
+         {"update /l/0.vcf " + kName}},
+        {"renamed here and changed there: merged field by field into one contact",
+         {C("Ana Ruiz", "1", "a@x")},
+         {C("Ana Ruiz Gil", "1", "a@x")},
+         {{0, C("Ana Ruiz", "9", "a@x")}},
+         {},
+         {},
+         {C("Ana Ruiz Gil", "9", "a@x")},
+         {"update /l/0.vcf " + kName}},
+        {"renamed here, deleted there: uploaded again",
+         {C("Ana Ruiz", "1", "a@x")},
+         {C("Ana Ruiz Gil", "1", "a@x")},
+         {},
+         {0},
+         {},
+         {C("Ana Ruiz Gil", "1", "a@x")},
+         {"create Ana Ruiz Gil"}},
         {"killed after uploading: the uploaded card is the book's new contact",
          {C("Ana")},
          {C("Ana"), C("Bea", "1")},
@@ -190,13 +215,14 @@ TEST(SyncPlan, MergesFieldByFieldAndNeverLosesAnEdit) {
             server.deleted.insert(Href(i));
         for (size_t i = 0; i < row.newThere.size(); ++i)
             server.fetched[Href(100 + i)] = {Href(100 + i), "1", "uid", "card", row.newThere[i]};
-        for (const std::string& href : CardsChangedHere(state, row.book)) {
+        const LocalDiff diff = DiffBook(state, row.book);
+        for (const std::string& href : diff.ChangedHrefs(state)) {
             const size_t i = std::stoul(href.substr(3));
             if (!server.fetched.count(href) && !server.deleted.count(href))
                 server.fetched[href] = {href, "1", "uid", "card", row.synced[i]};
         }
 
-        const SyncPlan plan = PlanSync(state, row.book, server);
+        const SyncPlan plan = PlanSync(state, row.book, diff, server);
         std::vector<ContactRecord> bookAfter;
         for (const auto& contact : plan.contacts) {
             if (contact.inBook)
@@ -225,4 +251,87 @@ TEST(SyncPlan, ConflictKeepsTheValueChangedHere) {
     EXPECT_EQ(merge.conflicts[0].field, Field::telefono);
     EXPECT_EQ(merge.conflicts[0].here, "2");
     EXPECT_EQ(merge.conflicts[0].there, "3");
+}
+
+namespace {
+
+// A contact with a name, a telephone, an e-mail address, a postcode and an organization.
+ContactRecord Full(const std::string& name, const std::string& tel, const std::string& mail,
+                   const std::string& cp = "", const std::string& org = "") {
+    ContactRecord r = C(name, tel, mail);
+    r[FieldIndex(Field::cp)] = cp;
+    r[FieldIndex(Field::organizacion)] = org;
+    return r;
+}
+
+ContactRecord WithMovil(ContactRecord r, const std::string& movil) {
+    r[FieldIndex(Field::movil)] = movil;
+    return r;
+}
+
+} // namespace
+
+// Which book record is which card: equal records first, then the records left on each side
+// paired by likeness, the likeliest pairs first whatever the order of either side.
+TEST(SyncPlan, PairsRecordsChangedHereByLikeness) {
+    const ContactRecord luis1 = Full("Luis Gil", "1", "", "28001"),
+                        luis2 = Full("Luis Gil", "2", "", "28001");
+    const struct {
+        const char* name;
+        std::vector<ContactRecord> synced, book;
+        std::vector<int> cardOf; // per book record: its card, -1 for a new one
+    } rows[] = {
+        {"a rename keeps the other fields",
+         {Full("Ana", "1", "a@x")},
+         {Full("Eva", "1", "a@x")},
+         {0}},
+        {"the same e-mail alone", {Full("Ana", "1", "a@x")}, {Full("Eva", "2", "a@x")}, {0}},
+        {"the same telephone alone", {Full("Ana", "1", "a@x")}, {Full("Eva", "1", "e@x")}, {0}},
+        {"half the fields equal",
+         {Full("Ana", "1", "", "28001", "Acme")},
+         {Full("Ana", "2", "", "28002", "Acme")},
+         {0}},
+        {"less than half and no e-mail or telephone kept: another contact",
+         {Full("Ana", "1", "a@x", "28001")},
+         {Full("Eva", "2", "e@x", "28001")},
+         {-1}},
+        {"a deletion and an unrelated addition",
+         {C("Ana", "1"), C("Bea", "2")},
+         {C("Bea", "2"), C("Cid", "3")},
+         {1, -1}},
+        {"two of one name, each given a Móvil, in the other order",
+         {luis1, luis2},
+         {WithMovil(luis2, "6"), WithMovil(luis1, "5")},
+         {1, 0}},
+        {"the likelier card wins over the first alike one",
+         {Full("Ana", "1", "", "28001", "Acme"), Full("Ana", "1", "a@x", "28001", "Acme")},
+         {Full("Ana", "1", "a@x", "28002", "Acme")},
+         {1}},
+        {"two of one name with nothing else: each keeps a card",
+         {C("Luis"), C("Luis")},
+         {WithMovil(C("Luis"), "5"), WithMovil(C("Luis"), "6")},
+         {0, 1}},
+        {"one card, two alike records: the likelier is the card, the other is new",
+         {Full("Ana", "1", "a@x", "28001")},
+         {Full("Ana", "9", "a@x", "28002"), Full("Ana", "1", "a@x", "28002")},
+         {-1, 0}},
+        {"an unchanged copy is matched before any likeness",
+         {Full("Ana", "1", "a@x"), Full("Ana", "1", "a@x", "28001")},
+         {Full("Ana", "1", "a@x", "28001"), Full("Ana", "1", "a@y")},
+         {1, 0}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<SyncedCard> state;
+        for (size_t i = 0; i < row.synced.size(); ++i)
+            state.push_back({Href(i), "1", "uid", row.synced[i]});
+        const LocalDiff diff = DiffBook(state, row.book);
+        std::vector<int> cardOf;
+        for (size_t j = 0; j < row.book.size(); ++j) {
+            cardOf.push_back(diff.bookCard[j] ? static_cast<int>(*diff.bookCard[j]) : -1);
+            EXPECT_EQ(diff.changed[j],
+                      diff.bookCard[j] && state[*diff.bookCard[j]].record != row.book[j]);
+        }
+        EXPECT_EQ(cardOf, row.cardOf);
+    }
 }

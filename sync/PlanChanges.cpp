@@ -1,0 +1,62 @@
+#include "sync/PlanChanges.h"
+
+#include <set>
+
+namespace veldrano {
+
+std::vector<LedgerOp> ContactChanges(const PlannedContact& contact,
+                                     const std::vector<ContactRecord>& book,
+                                     const std::vector<SyncedCard>& state) {
+    std::vector<LedgerOp> ops;
+    if (contact.bookIndex) {
+        const ContactRecord& before = book[*contact.bookIndex];
+        if (contact.inBook && contact.record != before)
+            ops.push_back(
+                {LedgerOp::ReplaceRecord, {}, before, contact.record, *contact.bookIndex, {}});
+        else if (!contact.inBook)
+            ops.push_back({LedgerOp::RemoveRecord, {}, before, {}, *contact.bookIndex, {}});
+    } else if (contact.inBook) {
+        ops.push_back({LedgerOp::AddRecord, {}, {}, contact.record, 0, {}});
+    }
+    const SyncedCard* old = contact.stateIndex ? &state[*contact.stateIndex] : nullptr;
+    if (old && (!contact.card || contact.card->href != old->href))
+        ops.push_back({LedgerOp::DropCard, *old, {}, {}, 0, {}});
+    if (contact.card && (!old || *old != *contact.card))
+        ops.push_back({LedgerOp::PutCard, *contact.card, {}, {}, 0, {}});
+    return ops;
+}
+
+std::vector<LedgerOp> ChangesWithoutRequests(const SyncPlan& plan,
+                                             const std::vector<ContactRecord>& book,
+                                             const std::vector<SyncedCard>& state) {
+    std::vector<bool> uploaded(plan.contacts.size());
+    std::set<std::string> deleting;
+    for (const Action& action : plan.actions) {
+        if (action.kind == Action::Delete)
+            deleting.insert(action.href);
+        else
+            uploaded[action.contact] = true;
+    }
+    std::vector<bool> recordKept(book.size()), cardKept(state.size());
+    std::vector<LedgerOp> ops;
+    for (size_t c = 0; c < plan.contacts.size(); ++c) {
+        const PlannedContact& contact = plan.contacts[c];
+        if (contact.bookIndex)
+            recordKept[*contact.bookIndex] = true;
+        if (contact.stateIndex)
+            cardKept[*contact.stateIndex] = true;
+        if (!uploaded[c]) {
+            std::vector<LedgerOp> more = ContactChanges(contact, book, state);
+            ops.insert(ops.end(), more.begin(), more.end());
+        }
+    }
+    for (size_t j = 0; j < book.size(); ++j)
+        if (!recordKept[j])
+            ops.push_back({LedgerOp::RemoveRecord, {}, book[j], {}, j, {}});
+    for (size_t i = 0; i < state.size(); ++i)
+        if (!cardKept[i] && !deleting.count(state[i].href))
+            ops.push_back({LedgerOp::DropCard, state[i], {}, {}, 0, {}});
+    return ops;
+}
+
+} // namespace veldrano
