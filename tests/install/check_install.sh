@@ -29,8 +29,12 @@ grep -qx 'Comment=Guarde sus contactos.*' "$desktop" || fail "no Spanish comment
 
 # The desktop's MIME database built from our definition maps .kbx files, and books by their
 # first line, to the type the desktop entry opens.
-type=$(sed -n 's/^MimeType=\([^;]*\);$/\1/p' "$desktop")
+type=$(sed -n 's/^MimeType=\([^;]*\);.*$/\1/p' "$desktop")
 [ -n "$type" ] || fail "no MimeType in the desktop entry"
+# Other address books' exports open too.
+for other in text/vcard text/x-vcard text/csv text/x-ldif; do
+  grep -q "^MimeType=.*;$other;" "$desktop" || fail "the desktop entry does not open $other"
+done
 update-mime-database "$prefix/share/mime"
 grep -q "^50:$type:\*\.kbx$" "$prefix/share/mime/globs2" || fail "*.kbx is not $type"
 grep -q "$type" "$prefix/share/mime/magic" || fail "no magic for $type"
