@@ -2,6 +2,7 @@
 #include "mail/IdGlobal.h"
 
 #include "mail/IdCoderMIME.h"
+#include "text/Charset.h"
 
 #include <algorithm>
 #include <strings.h>
@@ -29,6 +30,7 @@ void TIdSMTP::Assign(const TIdComponent& source) {
     SetHost(other->Host());
     SetMailAgent(other->MailAgent());
     SetPassword(other->Password());
+    SetCodePage(other->CodePage());
     SetPort(other->Port());
     SetUsername(other->Username());
 }
@@ -70,6 +72,7 @@ void TIdSMTP::UseServer(const TIdSmtpServer& server) {
     SetSecurity(server.Security);
     SetUsername(server.Username);
     SetPassword(server.Password);
+    SetCodePage(server.CodePage);
     SetAuthenticationType(server.Username.empty() ? atNone : atPlainOrLogin);
     SetConnectTimeout(ConnectTimeoutMs);
     SetReadTimeout(ReplyTimeoutMs);
@@ -190,18 +193,26 @@ bool TIdSMTP::PerformLogin() {
                               IsLoopbackAddress(socket->SocketHandle()->RemoteIP());
         if (!TlsActive() && !loopback)
             throw EIdLoginNeedsTls();
+        // RFC 4616 makes PLAIN's user name and password UTF-8; servers read LOGIN alike.
+        std::string username, password;
+        try {
+            veldrano::Charset charset = veldrano::Charset::ForCodePage(m_codePage);
+            username = charset.ToUtf8(m_username);
+            password = charset.ToUtf8(m_password);
+        } catch (const veldrano::CharsetError&) {
+            throw EIdLoginNotText();
+        }
         try {
             if (m_authenticationType == atPlainOrLogin &&
                 SameTextIn(m_offeredMechanisms, "PLAIN")) {
                 // RFC 4616: no authorization identity, then the user and the password.
-                SendCommand("AUTH PLAIN " +
-                                TIdEncoderMIME::EncodeToText(std::string(1, '\0') + m_username +
-                                                             '\0' + m_password),
+                SendCommand("AUTH PLAIN " + TIdEncoderMIME::EncodeToText(
+                                                std::string(1, '\0') + username + '\0' + password),
                             std::int16_t{235});
             } else {
                 SendCommand("AUTH LOGIN", std::int16_t{334});
-                SendCommand(TIdEncoderMIME::EncodeToText(m_username), std::int16_t{334});
-                SendCommand(TIdEncoderMIME::EncodeToText(m_password), std::int16_t{235});
+                SendCommand(TIdEncoderMIME::EncodeToText(username), std::int16_t{334});
+                SendCommand(TIdEncoderMIME::EncodeToText(password), std::int16_t{235});
             }
         } catch (const EIdProtocolReplyError& e) {
             throw EIdLoginRefused(e.ReplyErrorCode(), e.what());

@@ -209,6 +209,7 @@ TIdSmtpServer TForm6::server() const {
     TIdSmtpServer server = ParseServerText(text(servidor), m_port);
     server.Username = text(usuario);
     server.Password = text(contrasena);
+    server.CodePage = veldrano::CurrentLocale().codePage;
     return server;
 }
 

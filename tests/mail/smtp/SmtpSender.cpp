@@ -72,6 +72,7 @@ void Submit(const std::string& serverText, const std::string& mode, const std::s
                                                 : ParseServerText(serverText);
     server.Username = user;
     server.Password = password;
+    server.CodePage = veldrano::LocaleFromName("es_ES").codePage;
     TIdSMTP smtp;
     smtp.UseServer(server);
     TIdSMTP::SendOneMessage(smtp, subject, to, from, body, veldrano::LocaleFromName("es_ES"));

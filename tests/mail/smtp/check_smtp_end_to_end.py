@@ -353,6 +353,16 @@ class Submission(unittest.TestCase):
             self.delivered(server, self.submit(server, "submit-other", b"ana", b"clave"))
             self.assertEqual(server.mechanisms, ["LOGIN"])
 
+    def test_login_with_accents_goes_as_utf8_by_plain_and_by_login(self):
+        # RFC 4616 (and servers reading LOGIN alike): user name and password are UTF-8.
+        for only_login, mechanism in [(False, "PLAIN"), (True, "LOGIN")]:
+            with self.subTest(mechanism=mechanism):
+                with CaptureServer(auth=("luis.núñez", "contraseña-€5"), charset="utf-8",
+                                   starttls=self.certs.server, only_login=only_login) as server:
+                    self.delivered(server, self.submit(server, "submit-other", cp("luis.núñez"),
+                                                       cp("contraseña-€5")))
+                    self.assertEqual(server.mechanisms, [mechanism])
+
     def test_starttls_on_port_25_when_the_server_offers_it(self):
         with CaptureServer(auth=("ana", "clave"), starttls=self.certs.server) as server:
             self.delivered(server, self.submit(server, "submit", b"ana", b"clave"))

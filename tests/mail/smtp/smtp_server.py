@@ -51,9 +51,11 @@ class CaptureServer:
     """with CaptureServer(auth=("user", "pass")) as server: ... server.port, server.messages"""
 
     def __init__(self, auth=None, refuse=(), starttls=None, implicit=None, only_login=False,
-                 host="127.0.0.1"):
-        """starttls / implicit: (certificate file, key file) of the server."""
+                 host="127.0.0.1", charset="latin-1"):
+        """starttls / implicit: (certificate file, key file) of the server; charset: how the
+        server reads the user name and password it is sent."""
         self.auth = auth
+        self.charset = charset
         self.handler = _Handler(refuse)
         self.port = free_port(host)
         kwargs = {}
@@ -79,8 +81,8 @@ class CaptureServer:
     def _authenticate(self, server, session, envelope, mechanism, auth_data):
         self.mechanisms.append(mechanism)
         ok = (mechanism in ("LOGIN", "PLAIN") and isinstance(auth_data, LoginPassword)
-              and auth_data.login.decode("latin-1") == self.auth[0]
-              and auth_data.password.decode("latin-1") == self.auth[1])
+              and auth_data.login == self.auth[0].encode(self.charset)
+              and auth_data.password == self.auth[1].encode(self.charset))
         # handled=False lets the server answer a refusal with its own 535.
         return AuthResult(success=ok, handled=False, auth_data=auth_data.login if ok else None)
 
