@@ -1,4 +1,5 @@
 #include "mail/IdMessage.h"
+#include "mail/IdTexts.h"
 #include "mail/IdGlobal.h"
 
 #include "BuildInfo.h"
@@ -131,7 +132,7 @@ TIdMessageParts::TIdMessageParts(const std::string& attachmentEncoding) {
     const TIdMessageEncoderList::Factory* encoder =
         TIdMessageEncoderList::FindEncoder(attachmentEncoding);
     if (!encoder)
-        throw EIdException("Message encoder not found: " + attachmentEncoding);
+        throw EIdException(IdTexts::EncoderNotFound + attachmentEncoding);
     m_encoder = *encoder;
 }
 
@@ -258,7 +259,7 @@ TIdHeaderList TIdMessage::BuildHeaderLines() {
     m_partList->CountParts();
     if (m_encoding == meUU &&
         (m_partList->TextPartCount() > 0 || m_partList->RelatedPartCount() > 0))
-        throw EIdMessageException("Invalid Encoding. UU only allows Body and Attachments");
+        throw EIdMessageException(IdTexts::UuOnlyBodyAndAttachments);
     const bool mime = m_encoding == meMIME;
     const std::string contentType = mime ? ContentTypeToWrite() : std::string();
 

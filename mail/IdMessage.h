@@ -1,5 +1,6 @@
 #pragma once
 #include "mail/IdBodyText.h"
+#include "mail/IdTexts.h"
 #include "mail/IdCoderHeader.h"
 #include "mail/IdCoderMIME.h"
 #include "mail/IdEMailAddress.h"
@@ -24,8 +25,7 @@ class EIdMessageException : public EIdException {
 
 class EIdFailedToRetreiveTimeZoneInfo : public EIdException {
   public:
-    EIdFailedToRetreiveTimeZoneInfo()
-        : EIdException("Failed attempting to retrieve time zone information.") {}
+    EIdFailedToRetreiveTimeZoneInfo() : EIdException(IdTexts::NoTimeZoneInfo) {}
 };
 
 // --- Dates --------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "mail/IdMessageClient.h"
+#include "mail/IdTexts.h"
 
 #include <algorithm>
 
@@ -60,7 +61,7 @@ void TIdMessageClient::TransmitHeaderBlock(TIdMessage& message) {
 void TIdMessageClient::TransmitBody(TIdMessage& message) {
     const TTransfer transfer = ChooseHeaderEncoding(message.Locale()).Transfer;
     WorkScope work(*this, wmWrite);
-    ReportStatus(hsStatusText, {"Encoding text"});
+    ReportStatus(hsStatusText, {IdTexts::EncodingText});
     auto* convert = transfer == TTransfer::iso2022jp ? &ConvertToIso2022Jp : nullptr;
     const std::optional<TIdBodyEncoding> encoding = message.AutomaticBodyEncoding();
     if (message.PartList().Count() > 0) {
@@ -124,7 +125,7 @@ void TIdMessageClient::WriteStuffedLines(const std::vector<std::string>& lines,
 
 void TIdMessageClient::WriteParts(TIdMessage& message, std::string (*convert)(std::string_view)) {
     if (message.Encoding() != meMIME)
-        throw EIdMessageException("Attachments can only be sent with MIME encoding");
+        throw EIdMessageException(IdTexts::AttachmentsNeedMime);
     const std::string boundary = std::string("--") + IdMultipartBoundary;
     std::vector<std::string> lines = {"This is a multi-part message in MIME format."};
     TIdMessageParts& parts = message.PartList();

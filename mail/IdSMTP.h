@@ -1,5 +1,6 @@
 #pragma once
 #include "mail/IdIOHandlerTls.h"
+#include "mail/IdTexts.h"
 #include "mail/IdMessageClient.h"
 
 #include <string>
@@ -20,39 +21,33 @@ enum TIdSecurity {
 // The server offers no STARTTLS where it is required: nothing was sent but EHLO.
 class EIdTlsNotOffered : public EIdTlsError {
   public:
-    EIdTlsNotOffered()
-        : EIdTlsError("El servidor no ofrece conexión segura (STARTTLS) en ese puerto; no se ha "
-                      "enviado nada.") {}
+    EIdTlsNotOffered() : EIdTlsError(IdTexts::StartTlsNotOffered) {}
 };
 
 // A login would send the password over a connection without TLS to another machine.
 class EIdLoginNeedsTls : public EIdTlsError {
   public:
-    EIdLoginNeedsTls()
-        : EIdTlsError("El servidor no ofrece conexión segura (TLS): la contraseña no se envía "
-                      "sin cifrar.") {}
+    EIdLoginNeedsTls() : EIdTlsError(IdTexts::LoginNeedsTls) {}
 };
 
 // The server refused the user name or password; the message ends with the server's text.
 class EIdLoginRefused : public EIdProtocolReplyError {
   public:
     EIdLoginRefused(int code, const std::string& serverText)
-        : EIdProtocolReplyError(code, "El servidor no ha aceptado el usuario o la contraseña:\r\n" +
-                                          serverText) {}
+        : EIdProtocolReplyError(code, IdTexts::LoginRefused + serverText, TIdFailure::Login) {}
 };
 
 // The user name or password holds bytes that are no character of the code page.
 class EIdLoginNotText : public EIdException {
   public:
-    EIdLoginNotText()
-        : EIdException("El usuario o la contraseña tiene bytes que no son caracteres de la "
-                       "página de códigos.") {}
+    EIdLoginNotText() : EIdException(IdTexts::LoginNotText, TIdFailure::Login) {}
 };
 
 // The server field cannot be read as host, host:port or [IPv6]:port.
 class EIdServerTextError : public EIdException {
   public:
-    using EIdException::EIdException;
+    explicit EIdServerTextError(const std::string& message)
+        : EIdException(message, TIdFailure::ServerText) {}
 };
 
 // Where a submission session goes and how, as the send-mail dialog's fields say.
