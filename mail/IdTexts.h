@@ -139,7 +139,6 @@ inline constexpr const char* InvalidHeaderName = "Invalid header name";
 inline constexpr const char* UuOnlyBodyAndAttachments =
     "Invalid Encoding. UU only allows Body and Attachments";
 inline constexpr const char* EncoderNotFound = "Message encoder not found: "; // the name
-inline constexpr const char* AttachmentsNeedMime =
-    "Attachments can only be sent with MIME encoding";
+inline constexpr const char* PartsNotSent = "Messages with parts cannot be sent.";
 
 } // namespace IdTexts

@@ -247,18 +247,6 @@ class EndToEnd(unittest.TestCase):
             if b"\x1b$B" in raw:
                 self.assertTrue(raw.startswith(b"\x1b$B") and raw.endswith(b"\x1b(B"), raw)
 
-    def test_text_part_and_attachment(self):
-        data = bytes(range(256)) * 40
-        with CaptureServer() as server:
-            self.sent_ok(send(server, "parts", b"Adjunto", b"luis@example.com", b"ana@example.com", data))
-            (got,) = server.messages
-        msg = parse(got.data)
-        self.assertTrue(msg.is_multipart())
-        text, attachment = list(msg.iter_parts())
-        self.assertEqual(text.get_content().splitlines(), ["Adjunto el fichero.", ".punto"])
-        self.assertEqual(attachment.get_filename(), "datos.bin")
-        self.assertEqual(attachment.get_payload(decode=True), data)
-
 
 class TestAuthority:
     """Certificates made with the openssl command for one test run: an authority the sender
