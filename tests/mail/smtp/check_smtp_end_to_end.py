@@ -10,9 +10,6 @@ import logging
 import quopri
 import re
 import resource
-import socket
-import threading
-import time
 import os
 import subprocess
 import sys
@@ -21,7 +18,7 @@ import unittest
 import warnings
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from smtp_server import CaptureServer, RecordingProxy  # noqa: E402
+from smtp_server import CaptureServer, HostileServer, RecordingProxy  # noqa: E402
 
 SENDER = None
 
@@ -79,36 +76,6 @@ def lone_words(data):
             raw = quopri.decodestring(text.replace(b"_", b" "), header=True)
         words.append((charset.decode(), raw, raw.decode(charset.decode())))
     return words
-
-
-class HostileServer:
-    """A server on 127.0.0.1 that greets with `greeting` and then, when `endless`, goes on
-    with reply lines until the client hangs up."""
-
-    def __init__(self, greeting, endless=b""):
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(1)
-        self.port = self.sock.getsockname()[1]
-        self.sent = 0
-        self.thread = threading.Thread(target=self._serve, args=(greeting, endless), daemon=True)
-        self.thread.start()
-
-    def _serve(self, greeting, endless):
-        conn, _ = self.sock.accept()
-        deadline = time.monotonic() + 60  # bounded even if the client never gives up
-        try:
-            conn.sendall(greeting)
-            while endless and time.monotonic() < deadline:
-                conn.sendall(endless * 100)
-                self.sent += len(endless) * 100
-        except OSError:
-            pass
-        conn.close()
-
-    def close(self):
-        self.thread.join(70)
-        self.sock.close()
 
 
 def send_measured(port, body=b"x"):

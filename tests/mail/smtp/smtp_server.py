@@ -1,10 +1,12 @@
-"""A real SMTP peer for the tests: aiosmtpd on 127.0.0.1 and a free port, keeping each
-message's exact bytes and envelope. Optionally requires AUTH (LOGIN and PLAIN), offers
-STARTTLS or speaks TLS from the first byte, with certificates made by the tests."""
+"""The tests' SMTP peers on 127.0.0.1: aiosmtpd on a free port, keeping each message's exact
+bytes and envelope (optionally requiring AUTH, LOGIN and PLAIN, offering STARTTLS or speaking
+TLS from the first byte, with certificates made by the tests); a proxy that records what a
+client sends; and a hostile server that scripts what no real server would say."""
 
 import socket
 import ssl
 import threading
+import time
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
@@ -15,6 +17,14 @@ def free_port(host="127.0.0.1"):
     with socket.socket(family, socket.SOCK_STREAM) as s:
         s.bind((host, 0))
         return s.getsockname()[1]
+
+
+def loopback_listener():
+    """A listening socket on 127.0.0.1 and a port the system picks."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
+    return listener
 
 
 class Received:
@@ -105,9 +115,7 @@ class RecordingProxy:
     sent: the transcript of what went over the wire."""
 
     def __init__(self, upstream_port):
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(1)
+        self.listener = loopback_listener()
         self.port = self.listener.getsockname()[1]
         self.upstream_port = upstream_port
         self.sent = b""
@@ -140,3 +148,31 @@ class RecordingProxy:
     def close(self):
         self.thread.join(10)
         self.listener.close()
+
+
+class HostileServer:
+    """A server on 127.0.0.1 that greets with `greeting` and then, when `endless`, goes on
+    with reply lines until the client hangs up."""
+
+    def __init__(self, greeting, endless=b""):
+        self.sock = loopback_listener()
+        self.port = self.sock.getsockname()[1]
+        self.sent = 0
+        self.thread = threading.Thread(target=self._serve, args=(greeting, endless), daemon=True)
+        self.thread.start()
+
+    def _serve(self, greeting, endless):
+        conn, _ = self.sock.accept()
+        deadline = time.monotonic() + 60  # bounded even if the client never gives up
+        try:
+            conn.sendall(greeting)
+            while endless and time.monotonic() < deadline:
+                conn.sendall(endless * 100)
+                self.sent += len(endless) * 100
+        except OSError:
+            pass
+        conn.close()
+
+    def close(self):
+        self.thread.join(70)
+        self.sock.close()
