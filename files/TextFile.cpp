@@ -1,5 +1,8 @@
 #include "files/TextFile.h"
 
+#include "text/Charset.h"
+#include "text/CodePage.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,12 +24,13 @@ constexpr int kMaxLinkDepth = 40;
 constexpr size_t kMaxTempStem = 200;
 
 std::string Reason(int err) {
-    std::string text = std::strerror(err);
+    std::string text = SystemTextToUtf8(std::strerror(err), CurrentLocale().codePage);
     return text.empty() ? text : text + ".";
 }
 
 [[noreturn]] void FailWith(const char* what, const std::string& path, const std::string& reason) {
-    throw FileError(std::string(what) + " \"" + path + "\". " + reason);
+    throw FileError(std::string(what) + " \"" + SystemTextToUtf8(path, CurrentLocale().codePage) +
+                    "\". " + reason);
 }
 
 [[noreturn]] void Fail(const char* what, const std::string& path, int err) {

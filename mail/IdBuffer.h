@@ -1,5 +1,6 @@
 #pragma once
 #include "mail/IdException.h"
+#include "mail/IdTexts.h"
 
 #include <cstddef>
 #include <functional>
@@ -9,7 +10,7 @@
 
 class EIdNotEnoughDataInBuffer : public EIdException {
   public:
-    EIdNotEnoughDataInBuffer() : EIdException("Not enough data in buffer.") {}
+    EIdNotEnoughDataInBuffer() : EIdException(IdTexts::NotEnoughDataInBuffer) {}
 };
 
 // A growable byte buffer; removing bytes from the front moves the rest at once.

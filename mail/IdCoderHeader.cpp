@@ -2,6 +2,7 @@
 
 #include "mail/IdCoderMIME.h"
 #include "mail/IdGlobal.h"
+#include "text/Charset.h"
 
 #include <algorithm>
 #include <vector>
@@ -96,10 +97,8 @@ std::size_t CharWidth(std::string_view run, std::size_t i, std::string_view char
     std::size_t width = 1;
     if (IsDoubleByteCharset(charset))
         width = c >= 0x81 ? 2 : 1;
-    else if (SameAsciiText(charset, "UTF-8"))
-        while (c >= 0xC0 && i + width < run.size() &&
-               (static_cast<unsigned char>(run[i + width]) & 0xC0) == 0x80)
-            ++width;
+    else if (SameAsciiText(charset, "UTF-8") && c >= 0x80)
+        width = std::max<std::size_t>(veldrano::Utf8SequenceLength(run.substr(i)), 1);
     return std::min(width, run.size() - i);
 }
 

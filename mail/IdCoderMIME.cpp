@@ -1,4 +1,5 @@
 #include "mail/IdCoderMIME.h"
+#include "mail/IdTexts.h"
 
 #include <algorithm>
 #include <sstream>
@@ -15,7 +16,7 @@ TIdEncoder3to4::TIdEncoder3to4(std::string codingTable, char fillChar)
 
 std::string TIdEncoder3to4::Encode(std::istream& source, std::size_t byteCount) {
     if (byteCount != AllBytes && byteCount % 3 != 0)
-        throw EIdException("Uneven size in Encode.");
+        throw EIdException(IdTexts::UnevenSize);
     std::string out;
     char group[3];
     while (byteCount > 0) {

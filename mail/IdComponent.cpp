@@ -1,4 +1,5 @@
 #include "mail/IdComponent.h"
+#include "mail/IdTexts.h"
 #include "mail/IdStackPosix.h"
 
 #include <memory>
@@ -11,18 +12,6 @@ int StackUsersCount = 0;
 std::unique_ptr<TIdStack> SocketStack;
 // Set when the first stack is made and never cleared: the platform is started once.
 bool StackStartedFlag = false;
-
-constexpr const char* kStatusTexts[] = {
-    "Resolving hostname %s.",
-    "Connecting to %s.",
-    "Connected.",
-    "Disconnecting.",
-    "Disconnected.",
-    "%s",
-    "%s",
-    "%s",
-    "%s",
-};
 
 std::string FormatStatus(const char* format, const std::vector<std::string>& args) {
     std::string out;
@@ -43,7 +32,7 @@ std::string FormatStatus(const char* format, const std::vector<std::string>& arg
 
 const char* IdStatusText(TIdStatus status) {
     const auto i = static_cast<std::size_t>(status);
-    return i < std::size(kStatusTexts) ? kStatusTexts[i] : "%s";
+    return i < std::size(IdTexts::StatusTexts) ? IdTexts::StatusTexts[i] : "%s";
 }
 
 TIdComponent::TIdComponent() {

@@ -1,4 +1,5 @@
 #include "mail/IdEMailAddress.h"
+#include "mail/IdTexts.h"
 #include "mail/IdGlobal.h"
 
 #include <algorithm>
@@ -188,7 +189,7 @@ class AddressParser {
         atSeen_ = true;
         if (!inAddress_) {
             if (angleSeen_)
-                throw EIdEmailParseError("@ Outside address");
+                throw EIdEmailParseError(IdTexts::AtOutsideAddress);
             inAddress_ = true;
         }
         item_.Address += before + "@";

@@ -1,4 +1,5 @@
 #include "mail/IdHeaderList.h"
+#include "mail/IdTexts.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -180,7 +181,7 @@ void TIdHeaderList::PutHeader(std::string_view name, std::string_view value) {
             return c == ':' || static_cast<unsigned char>(c) <= ' ' ||
                    static_cast<unsigned char>(c) >= 0x7F;
         }))
-        throw EIdException("Invalid header name");
+        throw EIdException(IdTexts::InvalidHeaderName);
     int i = FindHeader(name);
     if (value.empty()) {
         if (i != -1) {

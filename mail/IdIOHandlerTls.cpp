@@ -1,4 +1,7 @@
 #include "mail/IdIOHandlerTls.h"
+#include "mail/IdTexts.h"
+#include "text/Charset.h"
+#include "text/CodePage.h"
 
 #include "mail/IdStackPosix.h"
 #include "mail/IdTCPConnection.h"
@@ -47,7 +50,7 @@ class SigPipeHeld {
 std::string OpenSslText() {
     const unsigned long code = ERR_peek_last_error();
     if (code == 0)
-        return "error desconocido";
+        return IdTexts::TlsUnknownError;
     char text[256];
     ERR_error_string_n(code, text, sizeof text);
     return text;
@@ -57,22 +60,25 @@ std::string OpenSslText() {
 std::string CertificateReason(long result, const std::string& host) {
     switch (result) {
     case X509_V_ERR_CERT_HAS_EXPIRED:
-        return "el certificado del servidor ha caducado";
+        return IdTexts::CertificateExpired;
     case X509_V_ERR_CERT_NOT_YET_VALID:
-        return "el certificado del servidor todavía no es válido";
+        return IdTexts::CertificateNotYetValid;
     case X509_V_ERR_HOSTNAME_MISMATCH:
     case X509_V_ERR_IP_ADDRESS_MISMATCH:
-        return "el certificado del servidor es de otro servidor, no de \"" + host + "\"";
+        // The host as the user typed it, in the code page.
+        return IdTexts::CertificateOfOtherHost +
+               ("\"" + veldrano::CodePageTextToUtf8(host, veldrano::CurrentLocale().codePage) +
+                "\"");
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
     case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
     case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        return "el certificado del servidor lo ha emitido una autoridad desconocida";
+        return IdTexts::CertificateUnknownIssuer;
     case X509_V_ERR_CERT_REVOKED:
-        return "el certificado del servidor ha sido revocado";
+        return IdTexts::CertificateRevoked;
     default:
-        return std::string("el certificado del servidor no es válido (") +
+        return std::string(IdTexts::CertificateInvalid) + " (" +
                X509_verify_cert_error_string(result) + ")";
     }
 }
@@ -119,7 +125,7 @@ void TIdIOHandlerTls::StartTls(const std::string& host) {
     m_ssl = m_context ? SSL_new(m_context) : nullptr;
     if (!m_ssl) {
         FreeTls();
-        throw EIdTlsError("No se ha podido preparar la conexión segura (TLS): " + OpenSslText());
+        throw EIdTlsError(IdTexts::TlsSetupFailed + OpenSslText());
     }
     SSL_CTX_set_min_proto_version(m_context, MinimumTlsVersion);
     // The system's trust store; OpenSSL reads SSL_CERT_FILE and SSL_CERT_DIR here.
@@ -149,10 +155,9 @@ void TIdIOHandlerTls::StartTls(const std::string& host) {
     const long verified = SSL_get_verify_result(m_ssl);
     std::string why;
     if (verified != X509_V_OK)
-        why = "El servidor no es de confianza: " + CertificateReason(verified, host) + ".";
+        why = IdTexts::TlsUntrusted + CertificateReason(verified, host) + ".";
     else if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE)
-        why =
-            "No se ha podido establecer la conexión segura (TLS) con el servidor: " + OpenSslText();
+        why = IdTexts::TlsHandshakeFailed + OpenSslText();
     FreeTls();
     TIdIOHandlerSocket::CloseHandler();
     if (why.empty())
@@ -222,6 +227,6 @@ int TIdIOHandlerTls::Failure(int result) {
         Stack().WSSetLastError(IdErrnoToWinsock(errno));
         return Id_SOCKET_ERROR;
     default:
-        throw EIdTlsError("La conexión segura (TLS) con el servidor ha fallado: " + OpenSslText());
+        throw EIdTlsError(IdTexts::TlsBroken + OpenSslText());
     }
 }

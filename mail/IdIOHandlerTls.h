@@ -9,7 +9,7 @@ typedef struct ssl_ctx_st SSL_CTX;
 // TLS could not be set up or broke down; the message says why, in Spanish, for the user.
 class EIdTlsError : public EIdException {
   public:
-    using EIdException::EIdException;
+    explicit EIdTlsError(const std::string& message) : EIdException(message, TIdFailure::Tls) {}
 };
 
 // The socket transport with TLS (OpenSSL 3) under it once StartTls has run, or from the first

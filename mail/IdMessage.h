@@ -1,125 +1,23 @@
 #pragma once
 #include "mail/IdBodyText.h"
 #include "mail/IdCoderHeader.h"
-#include "mail/IdCoderMIME.h"
+#include "mail/IdDateTime.h"
 #include "mail/IdEMailAddress.h"
 #include "mail/IdException.h"
 #include "mail/IdHeaderList.h"
+#include "mail/IdMessageParts.h"
+#include "mail/IdTextLines.h"
 
-#include <chrono>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
-
-// --- Exceptions ---------------------------------------------------------------------------
 
 class EIdMessageException : public EIdException {
   public:
     using EIdException::EIdException;
 };
-
-class EIdFailedToRetreiveTimeZoneInfo : public EIdException {
-  public:
-    EIdFailedToRetreiveTimeZoneInfo()
-        : EIdException("Failed attempting to retrieve time zone information.") {}
-};
-
-// --- Dates --------------------------------------------------------------------------------
-
-// Local date and time as days since 1899-12-30; the fraction is the time of day.
-using TDateTime = double;
-
-// The local date and time now, and the local date and time of a calendar moment.
-TDateTime LocalDateTimeNow();
-TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second);
-
-// "Tue, 1 Dec 2026 09:05:07 -0300": English names whatever the locale, and the offset in
-// force now (not the one of the date). Throws EIdFailedToRetreiveTimeZoneInfo.
-std::string InternetDateText(TDateTime date, bool gmt = false);
-
-// The local offset from UTC in force now, in whole minutes, negative west of UTC.
-// Throws EIdFailedToRetreiveTimeZoneInfo when the system cannot tell it.
-std::chrono::minutes LocalOffsetFromUtc();
-
-// "+hhmm" / "-hhmm"; "GMT" for a zero offset when gmt is set.
-std::string UtcOffsetText(std::chrono::minutes offset, bool gmt);
-
-// --- Message encoders ---------------------------------------------------------------------
-
-// The process-wide registry of message encoders by name, filled with "MIME" on first use.
-class TIdMessageEncoderList {
-  public:
-    using Factory = std::function<std::unique_ptr<TIdEncoder>()>;
-
-    // Adds or replaces an encoder under its name (names compare without regard to case).
-    static void RegisterEncoder(const std::string& name, Factory factory);
-    // The factory of that name, or nullptr.
-    static const Factory* FindEncoder(const std::string& name);
-
-  private:
-    static std::map<std::string, Factory>& Registry();
-};
-
-// --- Parts --------------------------------------------------------------------------------
-
-// One MIME part of a message. The program itself never adds parts.
-class TIdMessagePart {
-  public:
-    virtual ~TIdMessagePart() = default;
-    std::string ContentType;
-    TIdHeaderList ExtraHeaders;
-};
-
-// A text part: its lines go out as they are (dot-stuffed).
-class TIdText : public TIdMessagePart {
-  public:
-    std::vector<std::string> Body;
-};
-
-// An attachment: its bytes go out in the encoder the parts were made with.
-class TIdAttachment : public TIdMessagePart {
-  public:
-    std::string FileName;
-    std::string Data;
-};
-
-class TIdMessageParts {
-  public:
-    // Looks up the encoder named attachmentEncoding; throws EIdException
-    // "Message encoder not found: <name>" when there is none.
-    explicit TIdMessageParts(const std::string& attachmentEncoding);
-
-    TIdText& AddText();
-    TIdAttachment& AddAttachment();
-    void Clear();
-    int Count() const { return static_cast<int>(m_parts.size()); }
-    TIdMessagePart& operator[](int index) { return *m_parts.at(static_cast<std::size_t>(index)); }
-    const TIdMessagePart& operator[](int index) const {
-        return *m_parts.at(static_cast<std::size_t>(index));
-    }
-
-    // Refreshes the three counts below.
-    void CountParts();
-    int TextPartCount() const { return m_textPartCount; }
-    int AttachmentCount() const { return m_attachmentCount; }
-    // Attachments whose extra headers name a "Content-ID".
-    int RelatedPartCount() const { return m_relatedPartCount; }
-
-    const TIdMessageEncoderList::Factory& Encoder() const { return m_encoder; }
-
-  private:
-    std::vector<std::unique_ptr<TIdMessagePart>> m_parts;
-    TIdMessageEncoderList::Factory m_encoder;
-    int m_textPartCount = 0;
-    int m_attachmentCount = 0;
-    int m_relatedPartCount = 0;
-};
-
-// --- The message --------------------------------------------------------------------------
 
 enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 enum TIdMessageEncoding { meMIME, meUU };
@@ -252,9 +150,3 @@ class TIdMessage {
 
 // The boundary of the multipart layout of a message with parts.
 extern const char* const IdMultipartBoundary;
-
-// The position of the first CR or LF at or after pos, or npos.
-std::size_t FindLineBreak(std::string_view text, std::size_t pos = 0);
-
-// Splits a text into lines at CR LF, a lone CR or a lone LF; a final line end adds no line.
-std::vector<std::string> SplitTextLines(const std::string& text);

@@ -1,4 +1,5 @@
 #include "mail/IdMessageClient.h"
+#include "mail/IdTexts.h"
 
 #include <algorithm>
 
@@ -7,9 +8,6 @@ namespace {
 // Body bytes gathered per send: large enough that the kernel, not a send per line, paces a
 // big message, small enough to keep memory use flat.
 constexpr std::size_t kBodyChunk = 256 * 1024;
-
-// RFC 2045: base64 lines are at most 76 characters.
-constexpr std::size_t kBase64LineLength = 76;
 
 // Ends the work report of a mode however the scope is left.
 class WorkScope {
@@ -33,6 +31,9 @@ std::string ConvertToIso2022Jp(std::string_view line) {
 } // namespace
 
 void TIdMessageClient::TransmitMessage(TIdMessage& message, bool headersOnly) {
+    // The program sends text alone and has no multipart writer: nothing half right goes out.
+    if (message.PartList().Count() > 0)
+        throw EIdMessageException(IdTexts::PartsNotSent);
     if (message.NoEncode()) {
         WriteLines(message.MessageHeaders().Lines());
         WriteLine("");
@@ -60,12 +61,10 @@ void TIdMessageClient::TransmitHeaderBlock(TIdMessage& message) {
 void TIdMessageClient::TransmitBody(TIdMessage& message) {
     const TTransfer transfer = ChooseHeaderEncoding(message.Locale()).Transfer;
     WorkScope work(*this, wmWrite);
-    ReportStatus(hsStatusText, {"Encoding text"});
+    ReportStatus(hsStatusText, {IdTexts::EncodingText});
     auto* convert = transfer == TTransfer::iso2022jp ? &ConvertToIso2022Jp : nullptr;
     const std::optional<TIdBodyEncoding> encoding = message.AutomaticBodyEncoding();
-    if (message.PartList().Count() > 0) {
-        WriteParts(message, convert);
-    } else if (encoding && (encoding->QuotedPrintable || convert)) {
+    if (encoding && (encoding->QuotedPrintable || convert)) {
         std::vector<std::string> lines;
         for (const std::string& line : message.Body()) {
             if (FindLineBreak(line) == std::string::npos)
@@ -120,46 +119,4 @@ void TIdMessageClient::WriteStuffedLines(const std::vector<std::string>& lines,
             put(piece);
     }
     WriteText(out);
-}
-
-void TIdMessageClient::WriteParts(TIdMessage& message, std::string (*convert)(std::string_view)) {
-    if (message.Encoding() != meMIME)
-        throw EIdMessageException("Attachments can only be sent with MIME encoding");
-    const std::string boundary = std::string("--") + IdMultipartBoundary;
-    std::vector<std::string> lines = {"This is a multi-part message in MIME format."};
-    TIdMessageParts& parts = message.PartList();
-    for (int i = 0; i < parts.Count(); ++i) {
-        const TIdMessagePart& part = parts[i];
-        TIdHeaderList headers;
-        if (const auto* text = dynamic_cast<const TIdText*>(&part)) {
-            headers.PutHeader("Content-Type",
-                              part.ContentType.empty() ? "text/plain" : part.ContentType);
-            headers.PutHeader("Content-Transfer-Encoding", convert ? "7bit" : "8bit");
-            for (const std::string& line : part.ExtraHeaders)
-                headers.Add(line);
-            lines.insert(lines.end(), {"", boundary});
-            lines.insert(lines.end(), headers.begin(), headers.end());
-            lines.emplace_back("");
-            lines.insert(lines.end(), text->Body.begin(), text->Body.end());
-        } else if (const auto* file = dynamic_cast<const TIdAttachment*>(&part)) {
-            headers.PutHeader("Content-Type", part.ContentType.empty() ? "application/octet-stream"
-                                                                       : part.ContentType);
-            headers.PutHeader("Content-Transfer-Encoding", "base64");
-            headers.PutHeader("Content-Disposition",
-                              "attachment; filename=\"" +
-                                  EncodeHeaderWords(file->FileName, "\"\\",
-                                                    ChooseHeaderEncoding(message.Locale())) +
-                                  "\"");
-            for (const std::string& line : part.ExtraHeaders)
-                headers.Add(line);
-            lines.insert(lines.end(), {"", boundary});
-            lines.insert(lines.end(), headers.begin(), headers.end());
-            lines.emplace_back("");
-            const std::string encoded = parts.Encoder()()->Encode(file->Data);
-            for (std::size_t at = 0; at < encoded.size(); at += kBase64LineLength)
-                lines.push_back(encoded.substr(at, kBase64LineLength));
-        }
-    }
-    lines.insert(lines.end(), {"", boundary + "--"});
-    WriteStuffedLines(lines, convert);
 }

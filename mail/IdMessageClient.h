@@ -12,14 +12,15 @@ class TIdMessageClient : public TIdTCPClient {
     TIdMessageClient() = default;
 
     // The header block, an empty line and (unless headersOnly) the body. With NoEncode the
-    // message's own header lines and body go out as they are. Throws what the header
-    // block and the connection throw; nothing is sent when the header block fails.
+    // message's own header lines and body go out as they are. Throws EIdMessageException,
+    // before anything is sent, for a message with parts; what the header block and the
+    // connection throw; nothing is sent when the header block fails.
     virtual void TransmitMessage(TIdMessage& message, bool headersOnly = false);
     // BuildHeaderLines, every line followed by CR LF.
     virtual void TransmitHeaderBlock(TIdMessage& message);
     // The body under "Encoding text" work notifications; under a Japanese locale every line
-    // is converted from Shift_JIS to ISO-2022-JP. A message with parts goes out in a
-    // multipart layout. The work report ends also when a write throws.
+    // is converted from Shift_JIS to ISO-2022-JP. The work report ends also when a write
+    // throws.
     virtual void TransmitBody(TIdMessage& message);
     // The body lines, dot-stuffed. A line holding CR or LF is split there, so no body text
     // can end the data early or pass as a command.
@@ -30,7 +31,4 @@ class TIdMessageClient : public TIdTCPClient {
     // convert (when set) is applied to each line after splitting.
     void WriteStuffedLines(const std::vector<std::string>& lines,
                            std::string (*convert)(std::string_view) = nullptr);
-
-  private:
-    void WriteParts(TIdMessage& message, std::string (*convert)(std::string_view));
 };

@@ -1,5 +1,7 @@
 #include "mail/IdRFCReply.h"
 
+#include "text/Charset.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -25,34 +27,6 @@ int IntegerOrZero(const std::string& s) {
     }
     v = negative ? -v : v;
     return v > 2147483647LL ? 0 : static_cast<int>(v);
-}
-
-// The length of the well-formed UTF-8 sequence at text[i] that encodes a printable
-// character (RFC 3629; C1 controls excluded), or 0.
-std::size_t PrintableUtf8Length(const std::string& text, std::size_t i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        low = c == 0xE0 ? 0xA0 : 0x80;
-        high = c == 0xED ? 0x9F : 0xBF;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        low = c == 0xF0 ? 0x90 : 0x80;
-        high = c == 0xF4 ? 0x8F : 0xBF;
-    }
-    if (length == 0 || i + length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF))
-            return 0;
-    }
-    const bool c1Control = c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-    return c1Control ? 0 : length;
 }
 
 } // namespace
@@ -134,17 +108,7 @@ std::string TIdRFCReply::PrintableText() const {
             out += "...\r\n";
             break;
         }
-        for (std::size_t i = 0; i < line.size();) {
-            const auto c = static_cast<unsigned char>(line[i]);
-            const std::size_t utf8 = c >= 0x80 ? PrintableUtf8Length(line, i) : 0;
-            if (utf8 > 0) {
-                out.append(line, i, utf8);
-                i += utf8;
-            } else {
-                out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
-                ++i;
-            }
-        }
+        out += veldrano::PrintableUtf8(line);
         out += "\r\n";
     }
     return out;

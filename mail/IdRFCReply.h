@@ -49,8 +49,9 @@ class TIdRFCReply {
 // A reply whose code the caller does not accept; the message is the server's text.
 class EIdProtocolReplyError : public EIdException {
   public:
-    EIdProtocolReplyError(int code, const std::string& message)
-        : EIdException(message), m_code(code) {}
+    EIdProtocolReplyError(int code, const std::string& message,
+                          TIdFailure failure = TIdFailure::Other)
+        : EIdException(message, failure), m_code(code) {}
     int ReplyErrorCode() const { return m_code; }
 
   private:

@@ -1,7 +1,10 @@
 #include "mail/IdSMTP.h"
+#include "mail/IdTexts.h"
 #include "mail/IdGlobal.h"
 
 #include "mail/IdCoderMIME.h"
+#include "text/Charset.h"
+#include "text/CodePage.h"
 
 #include <algorithm>
 #include <strings.h>
@@ -24,11 +27,12 @@ TIdSMTP::TIdSMTP() {
 void TIdSMTP::Assign(const TIdComponent& source) {
     const auto* other = dynamic_cast<const TIdSMTP*>(&source);
     if (!other)
-        throw EIdException("Cannot assign this component to a TIdSMTP.");
+        throw EIdException(IdTexts::CannotAssign);
     SetAuthenticationType(other->AuthenticationType());
     SetHost(other->Host());
     SetMailAgent(other->MailAgent());
     SetPassword(other->Password());
+    SetCodePage(other->CodePage());
     SetPort(other->Port());
     SetUsername(other->Username());
 }
@@ -70,6 +74,7 @@ void TIdSMTP::UseServer(const TIdSmtpServer& server) {
     SetSecurity(server.Security);
     SetUsername(server.Username);
     SetPassword(server.Password);
+    SetCodePage(server.CodePage);
     SetAuthenticationType(server.Username.empty() ? atNone : atPlainOrLogin);
     SetConnectTimeout(ConnectTimeoutMs);
     SetReadTimeout(ReplyTimeoutMs);
@@ -89,7 +94,7 @@ void TIdSMTP::ConnectToHost(int timeout) {
         tls->SetImplicitTls(m_security == seImplicitTls);
         tls->SetRecordTimeout(ReadTimeout());
     } else if (m_security != seNone) {
-        throw EIdTlsError("No se puede usar TLS con este tipo de conexión.");
+        throw EIdTlsError(IdTexts::TlsNotPossible);
     }
     TIdMessageClient::ConnectToHost(timeout == -1 ? m_connectTimeout : timeout);
     try {
@@ -190,18 +195,26 @@ bool TIdSMTP::PerformLogin() {
                               IsLoopbackAddress(socket->SocketHandle()->RemoteIP());
         if (!TlsActive() && !loopback)
             throw EIdLoginNeedsTls();
+        // RFC 4616 makes PLAIN's user name and password UTF-8; servers read LOGIN alike.
+        std::string username, password;
+        try {
+            veldrano::Charset charset = veldrano::Charset::ForCodePage(m_codePage);
+            username = charset.ToUtf8(m_username);
+            password = charset.ToUtf8(m_password);
+        } catch (const veldrano::CharsetError&) {
+            throw EIdLoginNotText();
+        }
         try {
             if (m_authenticationType == atPlainOrLogin &&
                 SameTextIn(m_offeredMechanisms, "PLAIN")) {
                 // RFC 4616: no authorization identity, then the user and the password.
-                SendCommand("AUTH PLAIN " +
-                                TIdEncoderMIME::EncodeToText(std::string(1, '\0') + m_username +
-                                                             '\0' + m_password),
+                SendCommand("AUTH PLAIN " + TIdEncoderMIME::EncodeToText(
+                                                std::string(1, '\0') + username + '\0' + password),
                             std::int16_t{235});
             } else {
                 SendCommand("AUTH LOGIN", std::int16_t{334});
-                SendCommand(TIdEncoderMIME::EncodeToText(m_username), std::int16_t{334});
-                SendCommand(TIdEncoderMIME::EncodeToText(m_password), std::int16_t{235});
+                SendCommand(TIdEncoderMIME::EncodeToText(username), std::int16_t{334});
+                SendCommand(TIdEncoderMIME::EncodeToText(password), std::int16_t{235});
             }
         } catch (const EIdProtocolReplyError& e) {
             throw EIdLoginRefused(e.ReplyErrorCode(), e.what());
@@ -290,37 +303,40 @@ void TIdSMTP::SendOneMessage(TIdSMTP& smtp, const std::string& subject, const st
 TIdSmtpServer ParseServerText(const std::string& text, int plainPort, int implicitTlsPort) {
     const std::string trimmed = IdTrimControls(text);
     auto invalid = [&](const char* why) {
-        return EIdServerTextError("El servidor \"" + trimmed + "\" no es válido: " + why + ".");
+        return EIdServerTextError(
+            IdTexts::ServerTextBefore +
+            veldrano::CodePageTextToUtf8(trimmed, veldrano::CurrentLocale().codePage) +
+            IdTexts::ServerTextAfter + why + ".");
     };
     TIdSmtpServer server;
     std::string portText;
     if (trimmed.starts_with("[")) {
         const auto close = trimmed.find(']');
         if (close == std::string::npos)
-            throw invalid("falta el corchete de cierre");
+            throw invalid(IdTexts::ServerNoClosingBracket);
         server.Host = trimmed.substr(1, close - 1);
         const std::string rest = trimmed.substr(close + 1);
         if (!rest.empty() && !rest.starts_with(":"))
-            throw invalid("tras la dirección entre corchetes solo puede ir :puerto");
+            throw invalid(IdTexts::ServerAfterBracket);
         portText = rest.empty() ? "" : rest.substr(1);
         if (rest == ":")
-            throw invalid("falta el puerto");
+            throw invalid(IdTexts::ServerNoPort);
     } else if (const auto colon = trimmed.find(':');
                colon != std::string::npos && trimmed.find(':', colon + 1) == std::string::npos) {
         server.Host = trimmed.substr(0, colon);
         portText = trimmed.substr(colon + 1);
         if (portText.empty())
-            throw invalid("falta el puerto");
+            throw invalid(IdTexts::ServerNoPort);
     } else {
         server.Host = trimmed; // a bare IPv6 address has more than one colon and no port
     }
     if (server.Host.empty())
-        throw invalid("falta el nombre del servidor");
+        throw invalid(IdTexts::ServerNoHost);
     server.Port = plainPort;
     if (!portText.empty()) {
         if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos ||
             std::stoi(portText) < 1 || std::stoi(portText) > 65535)
-            throw invalid("el puerto debe ser un número de 1 a 65535");
+            throw invalid(IdTexts::ServerBadPort);
         server.Port = std::stoi(portText);
     }
     server.Security = server.Port == plainPort         ? seStartTlsWhenOffered

@@ -1,5 +1,6 @@
 #pragma once
 #include "mail/IdIOHandlerTls.h"
+#include "mail/IdTexts.h"
 #include "mail/IdMessageClient.h"
 
 #include <string>
@@ -20,31 +21,33 @@ enum TIdSecurity {
 // The server offers no STARTTLS where it is required: nothing was sent but EHLO.
 class EIdTlsNotOffered : public EIdTlsError {
   public:
-    EIdTlsNotOffered()
-        : EIdTlsError("El servidor no ofrece conexión segura (STARTTLS) en ese puerto; no se ha "
-                      "enviado nada.") {}
+    EIdTlsNotOffered() : EIdTlsError(IdTexts::StartTlsNotOffered) {}
 };
 
 // A login would send the password over a connection without TLS to another machine.
 class EIdLoginNeedsTls : public EIdTlsError {
   public:
-    EIdLoginNeedsTls()
-        : EIdTlsError("El servidor no ofrece conexión segura (TLS): la contraseña no se envía "
-                      "sin cifrar.") {}
+    EIdLoginNeedsTls() : EIdTlsError(IdTexts::LoginNeedsTls) {}
 };
 
 // The server refused the user name or password; the message ends with the server's text.
 class EIdLoginRefused : public EIdProtocolReplyError {
   public:
     EIdLoginRefused(int code, const std::string& serverText)
-        : EIdProtocolReplyError(code, "El servidor no ha aceptado el usuario o la contraseña:\r\n" +
-                                          serverText) {}
+        : EIdProtocolReplyError(code, IdTexts::LoginRefused + serverText, TIdFailure::Login) {}
+};
+
+// The user name or password holds bytes that are no character of the code page.
+class EIdLoginNotText : public EIdException {
+  public:
+    EIdLoginNotText() : EIdException(IdTexts::LoginNotText, TIdFailure::Login) {}
 };
 
 // The server field cannot be read as host, host:port or [IPv6]:port.
 class EIdServerTextError : public EIdException {
   public:
-    using EIdException::EIdException;
+    explicit EIdServerTextError(const std::string& message)
+        : EIdException(message, TIdFailure::ServerText) {}
 };
 
 // Where a submission session goes and how, as the send-mail dialog's fields say.
@@ -54,6 +57,7 @@ struct TIdSmtpServer {
     TIdSecurity Security = seStartTlsWhenOffered;
     std::string Username; // empty: no login
     std::string Password;
+    int CodePage = 1252; // of Username and Password
 };
 
 // Reads "host", "host:port" or "[IPv6]:port". No port, or plainPort, is the plain SMTP port:
@@ -79,8 +83,9 @@ class TIdSMTP : public TIdMessageClient {
     TIdSMTP();
     ~TIdSMTP() override = default;
 
-    // Copies AuthenticationType (through its setter), Host, MailAgent, Password, Port and
-    // Username from another client. Throws EIdException when source is not a TIdSMTP.
+    // Copies AuthenticationType (through its setter), Host, MailAgent, Password (with its
+    // CodePage), Port and Username from another client. Throws EIdException when source is not a
+    // TIdSMTP.
     virtual void Assign(const TIdComponent& source);
 
     TAuthenticationType AuthenticationType() const { return m_authenticationType; }
@@ -97,6 +102,9 @@ class TIdSMTP : public TIdMessageClient {
     void SetUsername(const std::string& username) { m_username = username; }
     const std::string& Password() const { return m_password; }
     void SetPassword(const std::string& password) { m_password = password; }
+    // The code page Username and Password are held in; the login sends them as UTF-8.
+    int CodePage() const { return m_codePage; }
+    void SetCodePage(int codePage) { m_codePage = codePage; }
     const std::vector<std::string>& OfferedMechanisms() const { return m_offeredMechanisms; }
     bool LoggedIn() const { return m_loggedIn; }
     TIdSecurity Security() const { return m_security; }
@@ -107,8 +115,8 @@ class TIdSMTP : public TIdMessageClient {
     // True once TLS protects the session.
     bool TlsActive() const;
 
-    // Takes host, port, security and login from server (atPlainOrLogin with a user name,
-    // atNone without), and the time limits of an interactive client.
+    // Takes host, port, security, login and its code page from server (atPlainOrLogin with a user
+    // name, atNone without), and the time limits of an interactive client.
     void UseServer(const TIdSmtpServer& server);
 
     // Connects (with TLS at once for seImplicitTls), reads the 220 greeting and greets with
@@ -125,9 +133,10 @@ class TIdSMTP : public TIdMessageClient {
     // For atLogin: whether the EHLO reply offered LOGIN; for atPlainOrLogin, PLAIN or LOGIN.
     virtual bool ServerOffersLogin(TAuthenticationType type) const;
     // The AUTH exchange: LOGIN (334, 334, 235), or for atPlainOrLogin PLAIN with the
-    // credentials at once (235) when offered; true when it took place. Sets LoggedIn.
-    // Throws EIdLoginNeedsTls, before anything is sent, when the session has no TLS and the
-    // server is not on this machine; EIdLoginRefused when the server refuses.
+    // credentials at once (235) when offered, user name and password in UTF-8; true when it
+    // took place. Sets LoggedIn. Throws, before anything is sent, EIdLoginNeedsTls when the
+    // session has no TLS and the server is not on this machine, and EIdLoginNotText when the
+    // user name or password is not text of CodePage; EIdLoginRefused when the server refuses.
     virtual bool PerformLogin();
     // RSET, login once per session, MAIL FROM, RCPT TO for To, Cc and Bcc, DATA, the
     // message and ".". Throws EIdProtocolReplyError at the first refused step,
@@ -171,6 +180,7 @@ class TIdSMTP : public TIdMessageClient {
     std::string m_mailAgent;
     std::string m_username;
     std::string m_password;
+    int m_codePage = 1252;
     std::vector<std::string> m_offeredMechanisms;
     std::vector<std::string> m_extensions; // first words of the EHLO reply lines, upper case
     bool m_loggedIn = false;

@@ -1,5 +1,6 @@
 #pragma once
 #include "mail/IdException.h"
+#include "mail/IdTexts.h"
 
 #include <array>
 #include <atomic>
@@ -58,12 +59,12 @@ class EIdStackError : public EIdException {
 
 class EIdStackInitializationFailed : public EIdStackError {
   public:
-    EIdStackInitializationFailed() : EIdStackError("Winsock Initialization Error.") {}
+    EIdStackInitializationFailed() : EIdStackError(IdTexts::StackInitializationFailed) {}
 };
 
 class EIdStackSetSizeExceeded : public EIdStackError {
   public:
-    EIdStackSetSizeExceeded() : EIdStackError("Set Size Exceeded.") {}
+    EIdStackSetSizeExceeded() : EIdStackError(IdTexts::StackSetSizeExceeded) {}
 };
 
 // A failed socket call; the message is "Socket Error # n" CR LF and the table text.
@@ -78,12 +79,12 @@ class EIdSocketError : public EIdException {
 
 class EIdInvalidSocket : public EIdException {
   public:
-    EIdInvalidSocket() : EIdException("Cannot allocate socket.") {}
+    EIdInvalidSocket() : EIdException(IdTexts::InvalidSocket) {}
 };
 
 class EIdConnectTimeout : public EIdException {
   public:
-    EIdConnectTimeout() : EIdException("Connect timed out.") {}
+    EIdConnectTimeout() : EIdException(IdTexts::ConnectTimeout, TIdFailure::Timeout) {}
 };
 
 // A connect on the timed path failed; the message is the failure's own.
@@ -94,12 +95,12 @@ class EIdConnectException : public EIdException {
 
 class EIdClosedSocket : public EIdException {
   public:
-    EIdClosedSocket() : EIdException("Disconnected.") {}
+    EIdClosedSocket() : EIdException(IdTexts::ClosedSocket) {}
 };
 
 class EIdConnClosedGracefully : public EIdSilentException {
   public:
-    EIdConnClosedGracefully() : EIdSilentException("Connection Closed Gracefully.") {}
+    EIdConnClosedGracefully() : EIdSilentException(IdTexts::ConnClosedGracefully) {}
 };
 
 class EIdSocketHandleError : public EIdException {
@@ -109,22 +110,21 @@ class EIdSocketHandleError : public EIdException {
 
 class EIdCouldNotBindSocket : public EIdSocketHandleError {
   public:
-    EIdCouldNotBindSocket()
-        : EIdSocketHandleError("Could not bind socket. Address and port are already in use.") {}
+    EIdCouldNotBindSocket() : EIdSocketHandleError(IdTexts::CouldNotBindSocket) {}
 };
 
 class EIdInvalidPortRange : public EIdSocketHandleError {
   public:
     EIdInvalidPortRange(int min, int max)
-        : EIdSocketHandleError("Invalid Port Range (" + std::to_string(min) + " - " +
-                               std::to_string(max) + ")") {}
+        : EIdSocketHandleError(std::string(IdTexts::InvalidPortRange) + " (" + std::to_string(min) +
+                               " - " + std::to_string(max) + ")") {}
 };
 
 class EIdCanNotBindPortInRange : public EIdSocketHandleError {
   public:
     EIdCanNotBindPortInRange(int min, int max)
-        : EIdSocketHandleError("Can not bind in port range (" + std::to_string(min) + " - " +
-                               std::to_string(max) + ")") {}
+        : EIdSocketHandleError(std::string(IdTexts::CanNotBindPortInRange) + " (" +
+                               std::to_string(min) + " - " + std::to_string(max) + ")") {}
 };
 
 // --- The stack ----------------------------------------------------------------------------

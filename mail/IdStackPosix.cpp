@@ -1,4 +1,5 @@
 #include "mail/IdStackPosix.h"
+#include "mail/IdTexts.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -282,6 +283,6 @@ std::string TIdStackPosix::LocalHostName() {
 
 std::string TIdStackPosix::SocketErrorText(int error) const {
     if (error == IdErr::HostNotFound)
-        return FormatSocketError(error, "Host not found.");
+        return FormatSocketError(error, IdTexts::HostNotFound);
     return TIdStack::SocketErrorText(error);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "mail/IdBuffer.h"
+#include "mail/IdTexts.h"
 #include "mail/IdComponent.h"
 #include "mail/IdIOHandler.h"
 #include "mail/IdRFCReply.h"
@@ -21,43 +22,41 @@ class EIdTCPConnectionError : public EIdException {
 
 class EIdAlreadyConnected : public EIdTCPConnectionError {
   public:
-    EIdAlreadyConnected() : EIdTCPConnectionError("Already connected.") {}
+    EIdAlreadyConnected() : EIdTCPConnectionError(IdTexts::AlreadyConnected) {}
 };
 
 class EIdNotConnected : public EIdTCPConnectionError {
   public:
-    EIdNotConnected() : EIdTCPConnectionError("Not Connected") {}
+    EIdNotConnected() : EIdTCPConnectionError(IdTexts::NotConnected) {}
 };
 
 class EIdReadTimeout : public EIdTCPConnectionError {
   public:
-    EIdReadTimeout() : EIdTCPConnectionError("Read Timeout") {}
+    EIdReadTimeout() : EIdTCPConnectionError(IdTexts::ReadTimeout, TIdFailure::Timeout) {}
 };
 
 class EIdReadLnMaxLineLengthExceeded : public EIdTCPConnectionError {
   public:
-    EIdReadLnMaxLineLengthExceeded() : EIdTCPConnectionError("Max line length exceeded.") {}
+    EIdReadLnMaxLineLengthExceeded() : EIdTCPConnectionError(IdTexts::MaxLineLengthExceeded) {}
 };
 
 // A line holding CR or LF would end early on the wire and let the rest pass as a second
 // command, so it is refused before anything is sent.
 class EIdUnsafeLine : public EIdTCPConnectionError {
   public:
-    EIdUnsafeLine() : EIdTCPConnectionError("Line not sent: it contains a CR or LF character.") {}
+    EIdUnsafeLine() : EIdTCPConnectionError(IdTexts::UnsafeLine) {}
 };
 
 // A reply past the limits of one reply; the connection has been closed.
 class EIdReplyTooLong : public EIdTCPConnectionError {
   public:
-    EIdReplyTooLong()
-        : EIdTCPConnectionError(
-              "El servidor ha enviado una respuesta demasiado larga; se ha cerrado la conexión.") {}
+    EIdReplyTooLong() : EIdTCPConnectionError(IdTexts::ReplyTooLong, TIdFailure::ReplyTooLong) {}
 };
 
 // The user (another thread) ended the operation through Interrupt.
 class EIdOperationCancelled : public EIdException {
   public:
-    EIdOperationCancelled() : EIdException("Operación cancelada") {}
+    EIdOperationCancelled() : EIdException(IdTexts::OperationCancelled, TIdFailure::Cancelled) {}
 };
 
 using TIdReplyCodes = std::vector<std::int16_t>;

@@ -209,6 +209,7 @@ TIdSmtpServer TForm6::server() const {
     TIdSmtpServer server = ParseServerText(text(servidor), m_port);
     server.Username = text(usuario);
     server.Password = text(contrasena);
+    server.CodePage = veldrano::CurrentLocale().codePage;
     return server;
 }
 
@@ -251,20 +252,25 @@ void TForm6::reportCancelled() {
 
 namespace {
 
-// The Spanish explanation of a failure that the mail layer reports in its own English words,
-// or nothing.
-std::string TimeoutText(const std::exception& e) {
-    if (dynamic_cast<const EIdReadTimeout*>(&e) || dynamic_cast<const EIdConnectTimeout*>(&e))
-        return "El servidor no ha respondido a tiempo.";
-    return {};
-}
+// The mail layer says "Read Timeout" or "Connect timed out."; the user reads this instead.
+constexpr const char* kNoAnswerInTime = "El servidor no ha respondido a tiempo.";
 
-// Why a connect failed, when the reason is one the user can act on.
-std::string ConnectFailureReason(const std::exception& e) {
-    if (dynamic_cast<const EIdTlsError*>(&e) || dynamic_cast<const EIdLoginRefused*>(&e) ||
-        dynamic_cast<const EIdServerTextError*>(&e) || dynamic_cast<const EIdReplyTooLong*>(&e))
+// Why a connect failed, by the kind of failure, when the reason is one the user can act on;
+// empty for the others (the box then says only that the connection failed).
+std::string ConnectFailureReason(const EIdException& e) {
+    switch (e.Failure()) {
+    case TIdFailure::Timeout:
+        return kNoAnswerInTime;
+    case TIdFailure::Tls:
+    case TIdFailure::Login:
+    case TIdFailure::ServerText:
+    case TIdFailure::ReplyTooLong:
         return e.what();
-    return TimeoutText(e);
+    case TIdFailure::Other:
+    case TIdFailure::Cancelled:
+        break;
+    }
+    return {};
 }
 
 } // namespace
@@ -276,13 +282,18 @@ void TForm6::conectarClick() {
         runSession(U("Conectando…"), MiSMTP, [this] { MiSMTP.ConnectToHost(-1); });
     } catch (const EIdOperationCancelled&) {
         reportCancelled();
-    } catch (const std::exception& e) {
-        QString message = U("No se ha podido establecer la conexión con el servidor");
-        if (const std::string reason = ConnectFailureReason(e); !reason.empty())
-            message += QStringLiteral(".\n\n") + GeneralError::DecodeMessage(reason.c_str());
-        m_platform.showMessage(this, QStringLiteral("Error"), message,
-                               PlatformServices::Icon::Error);
+    } catch (const EIdException& e) {
+        reportConnectFailure(ConnectFailureReason(e));
+    } catch (const std::exception&) {
+        reportConnectFailure({});
     }
+}
+
+void TForm6::reportConnectFailure(const std::string& reason) {
+    QString message = U("No se ha podido establecer la conexión con el servidor");
+    if (!reason.empty())
+        message += QStringLiteral(".\n\n") + GeneralError::DecodeMessage(reason.c_str());
+    m_platform.showMessage(this, QStringLiteral("Error"), message, PlatformServices::Icon::Error);
 }
 
 void TForm6::desconectarClick() {
@@ -319,8 +330,8 @@ void TForm6::enviarClick() {
         reportCancelled();
         return;
     } catch (const EIdException& e) {
-        if (const std::string timeout = TimeoutText(e); !timeout.empty())
-            throw EIdException(timeout);
+        if (e.Failure() == TIdFailure::Timeout)
+            throw EIdException(kNoAnswerInTime, TIdFailure::Timeout);
         throw;
     }
     VaciarMensaje();

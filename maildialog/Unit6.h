@@ -56,6 +56,8 @@ class TForm6 : public QDialog {
     void runSession(const QString& label, TIdTCPConnection& session,
                     const std::function<void()>& work);
     void reportCancelled();
+    // "No se ha podido establecer la conexión con el servidor", with the reason when given.
+    void reportConnectFailure(const std::string& reason);
     void guarded(void (TForm6::*handler)());
     std::string text(QLineEdit* edit) const;
 

@@ -1,9 +1,6 @@
 #include "qtsupport/GeneralError.h"
 
 #include "qtsupport/PlatformServices.h"
-#include "model/TextCodec.h"
-
-#include <QStringDecoder>
 
 namespace GeneralError {
 
@@ -14,12 +11,7 @@ QString WithFullStop(const QString& text) {
 }
 
 QString DecodeMessage(const char* what) {
-    QByteArrayView bytes(what);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    return TextCodec::ToQString(std::string(bytes.data(), static_cast<size_t>(bytes.size())));
+    return QString::fromUtf8(what);
 }
 
 } // namespace GeneralError

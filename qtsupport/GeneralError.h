@@ -11,8 +11,8 @@ namespace GeneralError {
 // in the character table (a letter, a digit, a closing quote...), and nothing otherwise.
 QString WithFullStop(const QString& text);
 
-// An exception's message as text: UTF-8 when it reads as UTF-8 (file names, system
-// texts), otherwise bytes in the program's code page (a mail server's words).
+// An exception's message as text. Every exception text of the program is UTF-8: user text
+// in the code page is converted where it is quoted into a message.
 QString DecodeMessage(const char* what);
 
 // Shows the general error box: title "KTRVO", the text with its full stop, error icon.

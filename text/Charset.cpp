@@ -98,6 +98,34 @@ long DecodeUtf8(std::string_view s) {
     }
 }
 
+std::string CodePageTextToUtf8(std::string_view bytes, int codePage) {
+    size_t replaced = 0;
+    return Charset::ForCodePage(codePage).ToUtf8(bytes, &replaced);
+}
+
+std::string SystemTextToUtf8(std::string_view text, int codePage) {
+    return IsValidUtf8(text) ? std::string(text) : CodePageTextToUtf8(text, codePage);
+}
+
+std::string PrintableUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        size_t n = c >= 0x80 ? Utf8SequenceLength(bytes.substr(i)) : 0;
+        if (n == 2 && DecodeUtf8(bytes.substr(i, 2)) <= 0x9F)
+            n = 0; // a C1 control
+        if (n > 0) {
+            out.append(bytes.substr(i, n));
+            i += n;
+        } else {
+            out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+            ++i;
+        }
+    }
+    return out;
+}
+
 Charset::Charset(const std::string& name) : m_name(name) {
     m_toUtf8 = Open("UTF-8", name);
     try {

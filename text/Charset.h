@@ -70,4 +70,19 @@ bool IsValidUtf8(std::string_view text);
 // The code point of a valid UTF-8 sequence (as Utf8SequenceLength measured it).
 long DecodeUtf8(std::string_view sequence);
 
+// Texts that reach a user (exception messages) are UTF-8; these put other text into them.
+
+// Text held in the code page, for a message that quotes it: a byte that is no character of
+// the code page shows as "?".
+std::string CodePageTextToUtf8(std::string_view bytes, int codePage);
+
+// A file name or a text of the system for a message: the system's are UTF-8, and one that is
+// not (a name made under another system, a text of a locale in another charset) is read in
+// the code page.
+std::string SystemTextToUtf8(std::string_view text, int codePage);
+
+// What a peer sent, for a message: printable ASCII and well-formed UTF-8 characters (C1
+// controls excepted) stay; any other byte shows as "?".
+std::string PrintableUtf8(std::string_view bytes);
+
 } // namespace veldrano

@@ -1,5 +1,6 @@
 #include "mail/IdCoderMIME.h"
 #include "mail/IdMessageClient.h"
+#include "mail/IdMessageEncoderList.h"
 #include "tests/mail/smtp/SmtpTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -275,6 +276,22 @@ TEST(MessageBody, NoEncodeWritesHeadersAndBodyAsTheyAre) {
     message.Body() = {".raw"};
     w.client.TransmitMessage(message);
     EXPECT_TRUE(w.server.finished());
+}
+
+TEST(MessageBody, AMessageWithPartsIsRefusedBeforeAnythingIsSent) {
+    ClientWriting w;
+    w.server.drain(std::chrono::milliseconds(100));
+    TIdMessage message;
+    message.Body() = {"texto"};
+    message.PartList().AddAttachment().Data = "datos";
+    try {
+        w.client.TransmitMessage(message);
+        FAIL() << "sent";
+    } catch (const EIdMessageException& e) {
+        EXPECT_STREQ(e.what(), "Messages with parts cannot be sent.");
+    }
+    EXPECT_TRUE(w.server.finished());
+    EXPECT_EQ(w.server.received(), "");
 }
 
 TEST(MessageBody, HeadersOnlyStopsAfterTheEmptyLine) {

@@ -3,8 +3,7 @@
 //   mail_smtp_sender <port> <mode> <subject> <to> <from> <body file> [user password]
 //
 // modes: "send" (SendOneMessage under a Spanish locale), "japanese" (the same under a
-// Japanese locale), "login" (a session with AUTH LOGIN as user/password), "parts" (a
-// message with a text part and an attachment whose bytes are the body file).
+// Japanese locale), "login" (a session with AUTH LOGIN as user/password).
 // The submission modes take the send-mail dialog's server text instead of the port and
 // send as its "Enviar" does, with user and password when given: "submit" (the port counts
 // as 25: STARTTLS when offered), "submit-other" (the port is any other: STARTTLS required),
@@ -29,30 +28,20 @@ std::string ReadFile(const char* path) {
 }
 
 void SendInSession(int port, const std::string& subject, const std::string& to,
-                   const std::string& from, const std::string& body, bool login, bool asAttachment,
-                   const std::string& user, const std::string& password) {
+                   const std::string& from, const std::string& body, const std::string& user,
+                   const std::string& password) {
     TIdSMTP smtp;
     smtp.SetHost("127.0.0.1");
     smtp.SetPort(port);
     smtp.SetReadTimeout(10000);
-    if (login) {
-        smtp.SetAuthenticationType(atLogin);
-        smtp.SetUsername(user);
-        smtp.SetPassword(password);
-    }
+    smtp.SetAuthenticationType(atLogin);
+    smtp.SetUsername(user);
+    smtp.SetPassword(password);
     TIdMessage message;
     message.SetSubject(subject);
     ParseAddressList(message.Recipients(), to);
     message.From().SetText(from);
-    if (asAttachment) {
-        TIdText& text = message.PartList().AddText();
-        text.Body = {"Adjunto el fichero.", ".punto"};
-        TIdAttachment& file = message.PartList().AddAttachment();
-        file.FileName = "datos.bin";
-        file.Data = body;
-    } else {
-        message.Body() = SplitTextLines(body);
-    }
+    message.Body() = SplitTextLines(body);
     smtp.ConnectToHost();
     try {
         smtp.SendMail(message);
@@ -72,6 +61,7 @@ void Submit(const std::string& serverText, const std::string& mode, const std::s
                                                 : ParseServerText(serverText);
     server.Username = user;
     server.Password = password;
+    server.CodePage = veldrano::LocaleFromName("es_ES").codePage;
     TIdSMTP smtp;
     smtp.UseServer(server);
     TIdSMTP::SendOneMessage(smtp, subject, to, from, body, veldrano::LocaleFromName("es_ES"));
@@ -93,9 +83,7 @@ int main(int argc, char** argv) {
         if (mode == "send" || mode == "japanese")
             TIdSMTP::SendOneMessage("127.0.0.1", argv[3], argv[4], argv[5], body, port, locale);
         else if (mode == "login" && argc >= 9)
-            SendInSession(port, argv[3], argv[4], argv[5], body, true, false, argv[7], argv[8]);
-        else if (mode == "parts")
-            SendInSession(port, argv[3], argv[4], argv[5], body, false, true, "", "");
+            SendInSession(port, argv[3], argv[4], argv[5], body, argv[7], argv[8]);
         else if (mode == "submit" || mode == "submit-other" || mode == "implicit")
             Submit(argv[1], mode, argv[3], argv[4], argv[5], body, argc >= 9 ? argv[7] : "",
                    argc >= 9 ? argv[8] : "");

@@ -10,9 +10,6 @@ import logging
 import quopri
 import re
 import resource
-import socket
-import threading
-import time
 import os
 import subprocess
 import sys
@@ -21,7 +18,7 @@ import unittest
 import warnings
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from smtp_server import CaptureServer, RecordingProxy  # noqa: E402
+from smtp_server import CaptureServer, HostileServer, RecordingProxy  # noqa: E402
 
 SENDER = None
 
@@ -79,36 +76,6 @@ def lone_words(data):
             raw = quopri.decodestring(text.replace(b"_", b" "), header=True)
         words.append((charset.decode(), raw, raw.decode(charset.decode())))
     return words
-
-
-class HostileServer:
-    """A server on 127.0.0.1 that greets with `greeting` and then, when `endless`, goes on
-    with reply lines until the client hangs up."""
-
-    def __init__(self, greeting, endless=b""):
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(1)
-        self.port = self.sock.getsockname()[1]
-        self.sent = 0
-        self.thread = threading.Thread(target=self._serve, args=(greeting, endless), daemon=True)
-        self.thread.start()
-
-    def _serve(self, greeting, endless):
-        conn, _ = self.sock.accept()
-        deadline = time.monotonic() + 60  # bounded even if the client never gives up
-        try:
-            conn.sendall(greeting)
-            while endless and time.monotonic() < deadline:
-                conn.sendall(endless * 100)
-                self.sent += len(endless) * 100
-        except OSError:
-            pass
-        conn.close()
-
-    def close(self):
-        self.thread.join(70)
-        self.sock.close()
 
 
 def send_measured(port, body=b"x"):
@@ -247,18 +214,6 @@ class EndToEnd(unittest.TestCase):
             if b"\x1b$B" in raw:
                 self.assertTrue(raw.startswith(b"\x1b$B") and raw.endswith(b"\x1b(B"), raw)
 
-    def test_text_part_and_attachment(self):
-        data = bytes(range(256)) * 40
-        with CaptureServer() as server:
-            self.sent_ok(send(server, "parts", b"Adjunto", b"luis@example.com", b"ana@example.com", data))
-            (got,) = server.messages
-        msg = parse(got.data)
-        self.assertTrue(msg.is_multipart())
-        text, attachment = list(msg.iter_parts())
-        self.assertEqual(text.get_content().splitlines(), ["Adjunto el fichero.", ".punto"])
-        self.assertEqual(attachment.get_filename(), "datos.bin")
-        self.assertEqual(attachment.get_payload(decode=True), data)
-
 
 class TestAuthority:
     """Certificates made with the openssl command for one test run: an authority the sender
@@ -352,6 +307,16 @@ class Submission(unittest.TestCase):
                            only_login=True) as server:
             self.delivered(server, self.submit(server, "submit-other", b"ana", b"clave"))
             self.assertEqual(server.mechanisms, ["LOGIN"])
+
+    def test_login_with_accents_goes_as_utf8_by_plain_and_by_login(self):
+        # RFC 4616 (and servers reading LOGIN alike): user name and password are UTF-8.
+        for only_login, mechanism in [(False, "PLAIN"), (True, "LOGIN")]:
+            with self.subTest(mechanism=mechanism):
+                with CaptureServer(auth=("luis.núñez", "contraseña-€5"), charset="utf-8",
+                                   starttls=self.certs.server, only_login=only_login) as server:
+                    self.delivered(server, self.submit(server, "submit-other", cp("luis.núñez"),
+                                                       cp("contraseña-€5")))
+                    self.assertEqual(server.mechanisms, [mechanism])
 
     def test_starttls_on_port_25_when_the_server_offers_it(self):
         with CaptureServer(auth=("ana", "clave"), starttls=self.certs.server) as server:

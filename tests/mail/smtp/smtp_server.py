@@ -1,10 +1,12 @@
-"""A real SMTP peer for the tests: aiosmtpd on 127.0.0.1 and a free port, keeping each
-message's exact bytes and envelope. Optionally requires AUTH (LOGIN and PLAIN), offers
-STARTTLS or speaks TLS from the first byte, with certificates made by the tests."""
+"""The tests' SMTP peers on 127.0.0.1: aiosmtpd on a free port, keeping each message's exact
+bytes and envelope (optionally requiring AUTH, LOGIN and PLAIN, offering STARTTLS or speaking
+TLS from the first byte, with certificates made by the tests); a proxy that records what a
+client sends; and a hostile server that scripts what no real server would say."""
 
 import socket
 import ssl
 import threading
+import time
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
@@ -15,6 +17,14 @@ def free_port(host="127.0.0.1"):
     with socket.socket(family, socket.SOCK_STREAM) as s:
         s.bind((host, 0))
         return s.getsockname()[1]
+
+
+def loopback_listener():
+    """A listening socket on 127.0.0.1 and a port the system picks."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
+    return listener
 
 
 class Received:
@@ -51,9 +61,11 @@ class CaptureServer:
     """with CaptureServer(auth=("user", "pass")) as server: ... server.port, server.messages"""
 
     def __init__(self, auth=None, refuse=(), starttls=None, implicit=None, only_login=False,
-                 host="127.0.0.1"):
-        """starttls / implicit: (certificate file, key file) of the server."""
+                 host="127.0.0.1", charset="latin-1"):
+        """starttls / implicit: (certificate file, key file) of the server; charset: how the
+        server reads the user name and password it is sent."""
         self.auth = auth
+        self.charset = charset
         self.handler = _Handler(refuse)
         self.port = free_port(host)
         kwargs = {}
@@ -79,8 +91,8 @@ class CaptureServer:
     def _authenticate(self, server, session, envelope, mechanism, auth_data):
         self.mechanisms.append(mechanism)
         ok = (mechanism in ("LOGIN", "PLAIN") and isinstance(auth_data, LoginPassword)
-              and auth_data.login.decode("latin-1") == self.auth[0]
-              and auth_data.password.decode("latin-1") == self.auth[1])
+              and auth_data.login == self.auth[0].encode(self.charset)
+              and auth_data.password == self.auth[1].encode(self.charset))
         # handled=False lets the server answer a refusal with its own 535.
         return AuthResult(success=ok, handled=False, auth_data=auth_data.login if ok else None)
 
@@ -103,9 +115,7 @@ class RecordingProxy:
     sent: the transcript of what went over the wire."""
 
     def __init__(self, upstream_port):
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(1)
+        self.listener = loopback_listener()
         self.port = self.listener.getsockname()[1]
         self.upstream_port = upstream_port
         self.sent = b""
@@ -138,3 +148,31 @@ class RecordingProxy:
     def close(self):
         self.thread.join(10)
         self.listener.close()
+
+
+class HostileServer:
+    """A server on 127.0.0.1 that greets with `greeting` and then, when `endless`, goes on
+    with reply lines until the client hangs up."""
+
+    def __init__(self, greeting, endless=b""):
+        self.sock = loopback_listener()
+        self.port = self.sock.getsockname()[1]
+        self.sent = 0
+        self.thread = threading.Thread(target=self._serve, args=(greeting, endless), daemon=True)
+        self.thread.start()
+
+    def _serve(self, greeting, endless):
+        conn, _ = self.sock.accept()
+        deadline = time.monotonic() + 60  # bounded even if the client never gives up
+        try:
+            conn.sendall(greeting)
+            while endless and time.monotonic() < deadline:
+                conn.sendall(endless * 100)
+                self.sent += len(endless) * 100
+        except OSError:
+            pass
+        conn.close()
+
+    def close(self):
+        self.thread.join(70)
+        self.sock.close()

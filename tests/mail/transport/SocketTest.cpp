@@ -49,15 +49,13 @@ TEST(SocketConnect, UnknownHostRaises11001AfterTheResolvingStatus) {
 class FullBacklogListener {
   public:
     FullBacklogListener() {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        std::uint16_t port = 0;
+        m_listen = BindLoopbackSocket(0, port);
+        m_port = port;
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(m_listen, 0);
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
+        addr.sin_port = htons(port);
         // Connect until one no longer completes: from then on the queue is full.
         for (int i = 0; i < 16 && !m_full; ++i) {
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);

@@ -20,15 +20,9 @@ int ScriptedIOHandler::Send(const void* buf, int len) {
 
 UnusedPort::UnusedPort() {
     // Holding the bound socket keeps the port from being handed to anyone else.
-    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) < 0)
-        throw std::runtime_error("UnusedPort: cannot bind");
-    m_port = ntohs(addr.sin_port);
+    std::uint16_t port = 0;
+    m_fd = BindLoopbackSocket(-1, port);
+    m_port = port;
 }
 
 UnusedPort::~UnusedPort() {

@@ -37,21 +37,30 @@ std::string EscapeBytes(const std::string& bytes) {
     return out;
 }
 
-LoopbackServer::LoopbackServer() {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_listenFd < 0 || m_wakeFd < 0)
-        throw std::runtime_error("LoopbackServer: cannot make sockets");
+int BindLoopbackSocket(int backlog, std::uint16_t& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0; // a free port the system picks
     socklen_t len = sizeof addr;
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
-        ::listen(m_listenFd, 8) < 0 ||
-        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) < 0)
-        throw std::runtime_error(std::string("LoopbackServer: ") + std::strerror(errno));
-    m_port = ntohs(addr.sin_port);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
+        (backlog >= 0 && ::listen(fd, backlog) < 0) ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) < 0) {
+        const std::string why = std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        throw std::runtime_error("cannot bind a test socket on 127.0.0.1: " + why);
+    }
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+LoopbackServer::LoopbackServer() {
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd < 0)
+        throw std::runtime_error("LoopbackServer: cannot make its wake-up descriptor");
+    m_listenFd = BindLoopbackSocket(8, m_port);
     m_thread = std::thread([this] { worker(); });
 }
 

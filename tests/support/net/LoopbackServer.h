@@ -109,6 +109,11 @@ class LoopbackServer {
     std::thread m_thread;
 };
 
+// A TCP socket bound to 127.0.0.1 on a port the system picks (its number in port), listening
+// with the given backlog, or bound only when backlog is negative. Every test peer on this
+// machine starts here. Throws std::runtime_error.
+int BindLoopbackSocket(int backlog, std::uint16_t& port);
+
 // Bytes with CR, LF, TAB and other controls written as escapes, for failure messages.
 std::string EscapeBytes(const std::string& bytes);
 
