@@ -1,6 +1,7 @@
 #include "app/FileCommands.h"
 
 #include "app/BookList.h"
+#include "app/BookWatcher.h"
 #include "model/BookModel.h"
 #include "app/Commands.h"
 #include "book/BookFile.h"
@@ -38,7 +39,8 @@ using Icon = PlatformServices::Icon;
 FileCommands::FileCommands(QMainWindow& window, PlatformServices& platform, WindowState& state,
                            BookModel& model, BookList& list, Commands& commands, QLabel& status)
     : QObject(&window), m_window(window), m_platform(platform), m_state(state), m_model(model),
-      m_list(list), m_commands(commands), m_status(status) {}
+      m_list(list), m_commands(commands), m_status(status),
+      m_watcher(new BookWatcher(this, [this] { fileChangedOnDisk(); })) {}
 
 // ---- recent files
 
@@ -100,6 +102,7 @@ void FileCommands::GuardarRecientes() {
 void FileCommands::bookCameIn(const std::string& path) {
     m_state.ArchivoActual = path;
     m_onDisk = StampOf(path);
+    m_watcher->watch(path);
     // Find-next belongs to the book it searched.
     m_state.PosBusqueda = 0;
     m_state.SeguirBuscando = true;
@@ -121,6 +124,10 @@ void FileCommands::CargarAgenda(const QString& path) {
                                Icon::Error);
         return;
     }
+    showBook(path, std::move(book));
+}
+
+void FileCommands::showBook(const QString& path, LoadedBook book) {
     m_state.BorradoUltimo = false;
     bookCameIn(PathBytes(path));
     m_status.setText(path);
@@ -189,6 +196,7 @@ bool FileCommands::GuardarAgendaComo(bool exports) {
     if (!writeBook(target))
         return false;
     m_state.ArchivoActual = target;
+    m_watcher->watch(target);
     m_state.ArchivoNuevo = false;
     m_state.SinAgenda = false;
     return true;

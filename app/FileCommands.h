@@ -1,5 +1,6 @@
 #pragma once
 #include "files/TextFile.h"
+#include "book/BookFile.h"
 #include "book/WindowState.h"
 #include "interchange/Conversion.h"
 
@@ -9,6 +10,7 @@
 #include <string_view>
 
 class BookList;
+class BookWatcher;
 class BookModel;
 class PlatformServices;
 class QLabel;
@@ -64,6 +66,12 @@ class FileCommands : public QObject {
     // changed on disk since this window read or wrote it.
     bool writeBook(const std::string& target);
     void bookCameIn(const std::string& path);
+    // Shows a book that has been read, as the loader does once the file is checked.
+    void showBook(const QString& path, veldrano::LoadedBook book);
+    // Another program changed the book's file: reload it, or ask when there are unsaved
+    // edits; the chosen contact stays chosen and the list where it was.
+    void fileChangedOnDisk();
+    void reloadKeepingPlace(veldrano::LoadedBook book);
     void showMenuDatError();
 
     // Other programs' files (FileImport.cpp).
@@ -79,6 +87,8 @@ class FileCommands : public QObject {
     BookList& m_list;
     Commands& m_commands;
     QLabel& m_status;
-    veldrano::FileStamp m_onDisk; // ArchivoActual as this window last read or wrote it
+    veldrano::FileStamp m_onDisk;   // ArchivoActual as this window last read or wrote it
+    veldrano::FileStamp m_declined; // a change on disk the user chose not to load
+    BookWatcher* m_watcher = nullptr;
     bool m_exitDone = false;
 };
