@@ -1,6 +1,16 @@
 #include "interchange/LostFields.h"
 
+#include <algorithm>
+
 namespace veldrano {
+
+std::vector<LostField> LostTally::fields() const {
+    std::vector<LostField> sorted = m_fields;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const LostField& a, const LostField& b) {
+        return a.contacts > b.contacts;
+    });
+    return sorted;
+}
 
 void LostTally::Lose(std::string_view name) {
     for (size_t i = 0; i < m_fields.size(); ++i) {

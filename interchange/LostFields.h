@@ -14,14 +14,15 @@ struct LostField {
 };
 
 // Counts, while a file is read, the contacts that lost each kind of value: a contact that
-// lost two notes counts once. Names are listed in the order they were first lost.
+// lost two notes counts once.
 class LostTally {
   public:
     // The contact that the next losses belong to starts.
     void BeginContact() { ++m_contact; }
     void Lose(std::string_view name);
 
-    const std::vector<LostField>& fields() const { return m_fields; }
+    // The most often lost first; those lost as often in the order they were first lost.
+    std::vector<LostField> fields() const;
 
   private:
     std::vector<LostField> m_fields;
