@@ -76,6 +76,9 @@ CsvPlan::CsvPlan(const CsvDialect& dialect, const std::vector<std::string>& head
             if (other.target.role == Role::Label && other.group == plan.group)
                 plan.labelColumn = static_cast<long>(other.column);
     }
+    // A label is read with its telephone.
+    std::erase_if(m_columns,
+                  [](const ColumnPlan& plan) { return plan.target.role == Role::Label; });
     std::stable_sort(m_columns.begin(), m_columns.end(),
                      [](const ColumnPlan& a, const ColumnPlan& b) { return a.rank < b.rank; });
 }

@@ -6,12 +6,23 @@ namespace veldrano {
 
 namespace {
 
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Whether `text` holds `lowerWord` in any case; it runs for every telephone, so it copies
+// nothing.
 bool Contains(std::string_view text, std::string_view lowerWord) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower.find(lowerWord) != std::string::npos;
+    if (text.size() < lowerWord.size())
+        return false;
+    for (size_t i = 0; i + lowerWord.size() <= text.size(); ++i) {
+        size_t j = 0;
+        while (j < lowerWord.size() && Lower(text[i + j]) == lowerWord[j])
+            ++j;
+        if (j == lowerWord.size())
+            return true;
+    }
+    return false;
 }
 
 void AppendJoined(std::string& out, std::string_view part, std::string_view separator) {

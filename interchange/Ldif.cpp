@@ -150,7 +150,8 @@ void LdifReader::Line(std::string_view line, size_t number) {
         rest.remove_prefix(1);
     rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
     if (url) { // a value kept elsewhere is never fetched: it is lost, and said so
-        Attribute(name, "<" + std::string(rest));
+        std::string where(1, '<');
+        Attribute(name, where.append(rest));
         return;
     }
     if (!base64) {
