@@ -115,11 +115,13 @@ constexpr ColumnRule kGoogleRules[] = {
     Skip("Sensitivity"),
     Skip("Priority"),
 };
-constexpr std::string_view kGoogleMarks[] = {"Given Name",         "Family Name",
-                                             "Name Suffix",        "Organization Name",
-                                             "Group Membership",   "Labels",
-                                             "E-mail 1 - Value",   "Phone 1 - Value",
-                                             "Address 1 - Street", "Phonetic First Name"};
+constexpr std::string_view kGoogleMarks[] = {
+    "Given Name",          "Family Name",           "Name Suffix",
+    "Organization Name",   "Group Membership",      "Labels",
+    "Phonetic First Name", "E-mail # - Value",      "Phone # - Value",
+    "Address # - Street",  "Address # - Formatted", "Website # - Value",
+    "Event # - Value",     "Relation # - Value",    "Custom Field # - Value",
+    "IM # - Value",        "Organization # - Name"};
 
 // Home first: the fields of the Personal page are the home's, the business's fill them only
 // when the home has none.
@@ -328,7 +330,7 @@ const CsvDialect* FindCsvDialect(const std::vector<std::string>& header) {
             int group = 0;
             known += MatchColumnRule(dialect.rules, column, group) != nullptr;
             for (std::string_view mark : dialect.marks)
-                marked = marked || SameName(mark, column);
+                marked = marked || Matches(mark, column, group);
         }
         if (marked && known > bestKnown) {
             best = &dialect;

@@ -13,7 +13,8 @@ namespace veldrano {
 struct CsvDialect {
     const char* format;                      // what the file is, for the user
     std::span<const ColumnRule> rules;       // in the order that fills a field first
-    std::span<const std::string_view> marks; // a header holding one of these may be this one
+    std::span<const std::string_view> marks; // a header holding one of these ("#" as in a
+                                             // rule) may be this one
     std::string_view separator;              // joins several values of a cell ("" when none)
     bool positional = false;                 // no header row: the rules go in column order
     bool exactColumns = false;               // every row has the header's number of cells
