@@ -6,6 +6,7 @@
 #include "cli/SyncCommand.h"
 #include "book/BookFile.h"
 #include "interchange/Conversion.h"
+#include "interchange/CsvImport.h"
 #include "interchange/Interchange.h"
 #include "text/CodePage.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 constexpr char kUsage[] =
     "Uso: torvikalen [AGENDA.kbx]\n"
-    "     torvikalen --convert ENTRADA SALIDA [--lossy]\n"
+    "     torvikalen --convert ENTRADA SALIDA [--lossy] [--columns CAMPO=COLUMNA,...]\n"
     "     torvikalen --sort ENTRADA.kbx SALIDA.kbx\n"
     "     torvikalen --sync AGENDA.kbx URL [--user NOMBRE]\n"
     "                [--password-file ARCHIVO] [--force]\n"
@@ -34,11 +35,27 @@ constexpr char kHelp[] =
     "Sin opciones abre la ventana; con AGENDA.kbx abre ese archivo en ella.\n"
     "\n"
     "  --convert ENTRADA SALIDA  convierte los contactos de ENTRADA y los escribe en\n"
-    "                            SALIDA, en el formato que dice cada extensión:\n"
+    "                            SALIDA. Una ENTRADA .kbx es una agenda de VELDRANO;\n"
+    "                            una .vcf, .csv o .ldif se lee por lo que contiene:\n"
+    "                            vCard 2.1, 3.0 y 4.0, LDIF, y el CSV de VELDRANO, abook,\n"
+    "                            Google, Outlook y Thunderbird (separado por comas, punto\n"
+    "                            y coma o tabuladores; UTF-8, UTF-16 o Windows-1252).\n"
+    "                            SALIDA tiene el formato de su extensión:\n"
     "                              .kbx  agenda de VELDRANO\n"
-    "                              .vcf  vCard (lee 2.1, 3.0 y 4.0; escribe 4.0)\n"
+    "                              .vcf  vCard 4.0\n"
     "                              .csv  CSV en UTF-8 con una fila de cabecera\n"
-    "                            SALIDA solo se escribe si todo se ha convertido.\n"
+    "                            SALIDA solo se escribe si todo se ha convertido. Lo\n"
+    "                            que no tiene campo en la agenda (notas, cumpleaños, una\n"
+    "                            segunda dirección...) se lista en la salida de errores.\n"
+    "  --columns CAMPO=COLUMNA,...\n"
+    "                            con --convert: el campo que llena cada columna de un CSV\n"
+    "                            cuya cabecera no se reconoce, por ejemplo\n"
+    "                            \"Nombre=Full name,Teléfono=Tel\"; CAMPO es el título de\n"
+    "                            una columna de la agenda (Nombre y Apellidos, Dirección,\n"
+    "                            Teléfono, Correo Electrónico, Código Postal, Móvil, Fax,\n"
+    "                            Organización, Departamento, Página Web, Oficina) o el\n"
+    "                            nombre de su campo. Las columnas que no se nombran no se\n"
+    "                            importan\n"
     "  --lossy                   con --convert: escribe «?» en lugar de cada carácter\n"
     "                            que la página de códigos no admite, y dice cuántos fueron,\n"
     "                            en vez de detenerse en el primero\n"
@@ -63,19 +80,51 @@ constexpr char kHelp[] =
 bool IsOwnOption(const std::string& arg) {
     return arg == "--help" || arg == "-h" || arg == "--version" || arg == "--convert" ||
            arg == "--lossy" || arg == "--sort" || arg == "--sync" || arg == "--sync-list" ||
-           arg == "--user" || arg == "--password-file" || arg == "--force";
+           arg == "--user" || arg == "--password-file" || arg == "--force" || arg == "--columns";
 }
 
-int Convert(const std::string& in, const std::string& out, bool lossy) {
-    const auto inFormat = veldrano::FormatOfPath(in);
+bool IsLdifPath(const std::string& path) {
+    if (path.size() < 5 || path.find('/', path.size() - 5) != std::string::npos)
+        return false;
+    std::string ext = path.substr(path.size() - 5);
+    for (char& c : ext)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext == ".ldif";
+}
+
+void ReportLost(const std::vector<veldrano::LostField>& lost) {
+    if (lost.empty())
+        return;
+    std::fprintf(stderr, "torvikalen: no se ha guardado lo que no tiene campo en la agenda:\n");
+    for (const auto& field : lost)
+        std::fprintf(stderr, "  %s: %zu %s\n", field.name.c_str(), field.contacts,
+                     field.contacts == 1 ? "contacto" : "contactos");
+}
+
+void ReportUnknownColumns(const std::string& in, const veldrano::UnknownColumnsError& e) {
+    std::string columns;
+    for (const std::string& column : e.columns())
+        columns += (columns.empty() ? "«" : ", «") + column + "»";
+    std::fprintf(stderr,
+                 "torvikalen: %s: no se reconocen las columnas del archivo CSV: %s.\n"
+                 "Diga con --columns qué campo llena cada una, por ejemplo\n"
+                 "  --columns \"Nombre y Apellidos=%s\"\n",
+                 in.c_str(), columns.c_str(),
+                 e.columns().empty() ? "" : e.columns().front().c_str());
+}
+
+int Convert(const std::string& in, const std::string& out, bool lossy, const std::string& columns) {
     const auto outFormat = veldrano::FormatOfPath(out);
-    for (const auto& [path, format] : {std::pair{in, inFormat}, std::pair{out, outFormat}})
-        if (!format)
-            return Misuse("no sé qué formato tiene «" + path +
-                          "»: la extensión ha de ser .kbx, .vcf o .csv");
+    if (!veldrano::FormatOfPath(in) && !IsLdifPath(in))
+        return Misuse("no sé qué formato tiene «" + in +
+                      "»: la extensión ha de ser .kbx, .vcf, .csv o .ldif");
+    if (!outFormat)
+        return Misuse("no sé qué formato tiene «" + out +
+                      "»: la extensión ha de ser .kbx, .vcf o .csv");
     veldrano::ConversionOptions options;
     options.codePage = veldrano::CurrentLocale().codePage;
     options.lossy = lossy;
+    options.columns = columns;
     try {
         veldrano::ConversionResult result;
         {
@@ -83,14 +132,17 @@ int Convert(const std::string& in, const std::string& out, bool lossy) {
             options.progress = [&](size_t done) {
                 progress.Report("Convirtiendo: " + std::to_string(done) + " contactos");
             };
-            result = veldrano::ConvertContacts(in, *inFormat, out, *outFormat, options);
+            result = veldrano::ConvertContacts(in, out, *outFormat, options);
         }
+        ReportLost(result.lost);
         if (result.replaced > 0)
             std::fprintf(stderr,
                          "torvikalen: caracteres escritos como «?» porque la "
                          "página de códigos %d no los admite: %zu\n",
                          options.codePage, result.replaced);
         return 0;
+    } catch (const veldrano::UnknownColumnsError& e) {
+        ReportUnknownColumns(in, e);
     } catch (const veldrano::InterchangeError& e) {
         if (e.line() > 0)
             std::fprintf(stderr, "torvikalen: %s, línea %zu: %s\n", in.c_str(), e.line(), e.what());
@@ -117,6 +169,7 @@ namespace {
 struct Request {
     bool lossy = false, convert = false, sort = false, sync = false, syncList = false;
     SyncArguments syncArgs;
+    std::string columns;
     std::vector<std::string> files;
 };
 
@@ -137,10 +190,12 @@ std::optional<int> ReadArguments(const std::vector<std::string>& args, Request& 
                         VELDRANO_VERSION);
             return 0;
         }
-        if (arg == "--user" || arg == "--password-file") {
+        if (arg == "--user" || arg == "--password-file" || arg == "--columns") {
             if (i + 1 == args.size())
                 return Misuse(arg + " necesita un valor");
-            (arg == "--user" ? r.syncArgs.user : r.syncArgs.passwordFile) = args[++i];
+            (arg == "--user"      ? r.syncArgs.user
+             : arg == "--columns" ? r.columns
+                                  : r.syncArgs.passwordFile) = args[++i];
         } else if (arg == "--lossy")
             r.lossy = true;
         else if (arg == "--convert")
@@ -162,7 +217,7 @@ std::optional<int> ReadArguments(const std::vector<std::string>& args, Request& 
 }
 
 int RunSync(Request& r) {
-    if (r.convert || r.sort || r.lossy || (r.sync && r.syncList))
+    if (r.convert || r.sort || r.lossy || !r.columns.empty() || (r.sync && r.syncList))
         return Misuse("--sync y --sync-list no se combinan con otras órdenes");
     if (!r.syncArgs.passwordFile.empty() && r.syncArgs.user.empty())
         return Misuse("--password-file necesita --user");
@@ -197,15 +252,16 @@ std::optional<int> Run(int argc, char* argv[]) {
     if (!r.syncArgs.user.empty() || !r.syncArgs.passwordFile.empty() || r.syncArgs.force)
         return Misuse("--user, --password-file y --force solo valen con --sync o --sync-list");
     if (r.sort) {
-        if (r.convert || r.lossy || r.files.size() != 2)
+        if (r.convert || r.lossy || !r.columns.empty() || r.files.size() != 2)
             return Misuse("--sort necesita una agenda de entrada y una de salida");
         return SortBook(r.files[0], r.files[1]);
     }
     if (!r.convert)
-        return Misuse("--lossy solo vale con --convert");
+        return Misuse((r.lossy ? "--lossy" : "--columns") +
+                      std::string(" solo vale con --convert"));
     if (r.files.size() != 2)
         return Misuse("--convert necesita un archivo de entrada y uno de salida");
-    return Convert(r.files[0], r.files[1], r.lossy);
+    return Convert(r.files[0], r.files[1], r.lossy, r.columns);
 }
 
 } // namespace CommandLine

@@ -5,8 +5,8 @@
 #include "interchange/ContactCsv.h"
 #include "interchange/FieldCarrier.h"
 #include "files/TextFile.h"
+#include "interchange/Import.h"
 #include "interchange/VCard.h"
-#include "text/Charset.h"
 
 #include <cstdio>
 
@@ -77,6 +77,34 @@ class Converter {
     size_t m_count = 0;
 };
 
+ConversionResult ConvertFile(const std::string& in, bool book, const std::string& out,
+                             ContactFormat outFormat, const ConversionOptions& options) {
+    const std::string bytes = ReadFileBytes(in);
+    Converter converter(options, outFormat, bytes.size());
+    const ContactSink fromUtf8 = [&](ContactRecord&& utf8, size_t line) {
+        converter.AddUtf8(std::move(utf8), line);
+    };
+    ConversionResult result;
+    if (book) {
+        ForEachBookRecord(
+            bytes, [&](const ContactRecord& record, size_t line) { converter.Add(record, line); });
+        result.format = "agenda";
+    } else {
+        ColumnMapping mapping;
+        if (!options.columns.empty())
+            mapping = MapColumnsByName(PreviewCsv(bytes, 0).columns, options.columns);
+        LostTally lost;
+        result.format = ReadContactsOfAnyKind(bytes, mapping, fromUtf8, &lost);
+        result.lost = lost.fields();
+    }
+    if (converter.count() == 0)
+        throw InterchangeError(0, "el archivo no contiene ningún contacto");
+    WriteFileAtomically(out, converter.bytes());
+    result.contacts = converter.count();
+    result.replaced = converter.replaced();
+    return result;
+}
+
 } // namespace
 
 std::optional<ContactFormat> FormatOfPath(std::string_view path) {
@@ -96,27 +124,12 @@ std::optional<ContactFormat> FormatOfPath(std::string_view path) {
 ConversionResult ConvertContacts(const std::string& in, ContactFormat inFormat,
                                  const std::string& out, ContactFormat outFormat,
                                  const ConversionOptions& options) {
-    const std::string bytes = ReadFileBytes(in);
-    Converter converter(options, outFormat, bytes.size());
-    const ContactSink fromUtf8 = [&](ContactRecord&& utf8, size_t line) {
-        converter.AddUtf8(std::move(utf8), line);
-    };
-    switch (inFormat) {
-    case ContactFormat::Book:
-        ForEachBookRecord(
-            bytes, [&](const ContactRecord& record, size_t line) { converter.Add(record, line); });
-        break;
-    case ContactFormat::VCard:
-        ReadVCards(bytes, fromUtf8);
-        break;
-    case ContactFormat::Csv:
-        ReadContactCsv(bytes, fromUtf8);
-        break;
-    }
-    if (converter.count() == 0)
-        throw InterchangeError(0, "el archivo no contiene ningún contacto");
-    WriteFileAtomically(out, converter.bytes());
-    return {converter.count(), converter.replaced()};
+    return ConvertFile(in, inFormat == ContactFormat::Book, out, outFormat, options);
+}
+
+ConversionResult ConvertContacts(const std::string& in, const std::string& out,
+                                 ContactFormat outFormat, const ConversionOptions& options) {
+    return ConvertFile(in, FormatOfPath(in) == ContactFormat::Book, out, outFormat, options);
 }
 
 } // namespace veldrano

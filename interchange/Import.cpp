@@ -2,19 +2,21 @@
 
 #include "interchange/ContactCsv.h"
 #include "interchange/FieldCarrier.h"
+#include "interchange/InputText.h"
+#include "interchange/Ldif.h"
 #include "interchange/VCard.h"
+
+#include <exception>
 
 namespace veldrano {
 
 namespace {
 
-bool LooksLikeVCard(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        bytes.remove_prefix(3);
-    const size_t start = bytes.find_first_not_of(" \t\r\n");
+bool LooksLikeVCard(std::string_view text) {
+    const size_t start = text.find_first_not_of(" \t\r\n");
     if (start == std::string_view::npos)
         return false;
-    std::string head(bytes.substr(start, 11));
+    std::string head(text.substr(start, 11));
     for (char& c : head)
         c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     return head == "BEGIN:VCARD";
@@ -29,24 +31,32 @@ ImportResult ReadAll(std::string_view bytes, const ImportOptions& options) {
             record[k] = carrier.toCodePage(utf8, k, result.records.size() + 1, line);
         result.records.push_back(std::move(record));
     };
-    if (LooksLikeVCard(bytes)) {
-        result.format = "vCard";
-        ReadVCards(bytes, sink);
-    } else {
-        result.format = "CSV";
-        ReadContactCsv(bytes, sink);
-    }
+    LostTally lost;
+    result.format = ReadContactsOfAnyKind(bytes, options.columns, sink, &lost);
     if (result.records.empty())
         throw InterchangeError(0, "el archivo no contiene ningún contacto");
     result.replaced = carrier.replaced();
+    result.lost = lost.fields();
     return result;
 }
 
 } // namespace
 
-UnknownColumnsError::UnknownColumnsError(std::vector<std::string> columns)
-    : InterchangeError(1, "no se reconocen las columnas del archivo CSV"),
-      m_columns(std::move(columns)) {}
+std::string ReadContactsOfAnyKind(std::string_view bytes, const ColumnMapping& columns,
+                                  const ContactSink& sink, LostTally* lost) {
+    std::string unicode;
+    const std::string_view text = WithoutByteOrderMark(bytes, unicode);
+    if (LooksLikeVCard(text)) {
+        ReadVCards(text, sink, lost);
+        return "vCard";
+    }
+    if (LooksLikeLdif(text)) {
+        std::string windows;
+        ReadLdif(Utf8OrWindows1252(text, windows), sink, lost);
+        return "LDIF";
+    }
+    return ReadCsvContacts(text, columns, sink, lost);
+}
 
 ImportResult ImportContacts(std::string_view bytes, const ImportOptions& options) {
     if (options.lossy)
@@ -55,16 +65,17 @@ ImportResult ImportContacts(std::string_view bytes, const ImportOptions& options
     // user what "?" would replace.
     try {
         return ReadAll(bytes, options);
-    } catch (const UnrepresentableError&) {
-        throw;
+    } catch (const UnknownColumnsError&) {
+        throw; // the user's mapping comes first
     } catch (const InterchangeError& e) {
+        const std::exception_ptr first = std::current_exception();
         ImportOptions lossy = options;
         lossy.lossy = true;
         size_t count = 0;
         try {
             count = ReadAll(bytes, lossy).replaced;
         } catch (const InterchangeError&) {
-            throw e; // broken for another reason: that one is the user's answer
+            std::rethrow_exception(first); // broken for another reason: the user's answer
         }
         if (count == 0)
             throw;
@@ -72,8 +83,13 @@ ImportResult ImportContacts(std::string_view bytes, const ImportOptions& options
     }
 }
 
-CsvPreview PreviewCsv(std::string_view, size_t) {
-    throw InterchangeError(0, "vista previa no disponible");
+CsvPreview PreviewCsv(std::string_view bytes, size_t rows) {
+    auto head = CsvHead(bytes, rows);
+    CsvPreview preview;
+    preview.columns = std::move(head.front());
+    preview.rows.assign(std::make_move_iterator(head.begin() + 1),
+                        std::make_move_iterator(head.end()));
+    return preview;
 }
 
 std::string ExportContacts(const std::vector<ContactRecord>& records, ContactFormat format,

@@ -1,7 +1,9 @@
 #pragma once
 #include "book/ContactRecord.h"
 #include "interchange/Conversion.h"
+#include "interchange/CsvImport.h"
 #include "interchange/Interchange.h"
+#include "interchange/LostFields.h"
 
 #include <cstddef>
 #include <string>
@@ -9,13 +11,6 @@
 #include <vector>
 
 namespace veldrano {
-
-// A contact's value that has no place among the eleven fields ("notas", "cumpleaños"),
-// and how many contacts of the file lost one.
-struct LostField {
-    std::string name;
-    size_t contacts = 0;
-};
 
 // Characters of the file that the book's code page cannot hold, when the import is not
 // lossy: the message names the first (contact, field, character), `count()` all of them.
@@ -29,20 +24,6 @@ class UnrepresentableError : public InterchangeError {
     size_t m_count;
 };
 
-// For each column of a CSV's header, the field it fills, or -1 ("(no importar)").
-using ColumnMapping = std::vector<int>;
-
-// A CSV whose header names none of the layouts the program knows: the user maps its
-// columns (or `--columns` does).
-class UnknownColumnsError : public InterchangeError {
-  public:
-    explicit UnknownColumnsError(std::vector<std::string> columns);
-    const std::vector<std::string>& columns() const { return m_columns; }
-
-  private:
-    std::vector<std::string> m_columns;
-};
-
 struct ImportOptions {
     int codePage = 1252;
     bool lossy = false;    // "?" for a character the code page cannot hold, counted
@@ -51,8 +32,8 @@ struct ImportOptions {
 
 struct ImportResult {
     std::vector<ContactRecord> records; // in the code page, in file order
-    std::string format;                 // what the file was, for the user ("vCard", "CSV")
-    size_t replaced = 0;                // characters written as "?" (lossy only)
+    std::string format;  // what the file was, for the user ("vCard", "LDIF", "CSV de Google")
+    size_t replaced = 0; // characters written as "?" (lossy only)
     std::vector<LostField> lost;
 };
 
@@ -60,6 +41,11 @@ struct ImportResult {
 // the name. Throws InterchangeError (with its line) for a file that is none of these or
 // is broken, UnknownColumnsError, and UnrepresentableError; nothing is half-read.
 ImportResult ImportContacts(std::string_view bytes, const ImportOptions& options);
+
+// What ImportContacts reads, contact by contact in UTF-8 as the file is read, and what the
+// file was; the losses go to `lost`. Throws as ImportContacts does, but for the code page.
+std::string ReadContactsOfAnyKind(std::string_view bytes, const ColumnMapping& columns,
+                                  const ContactSink& sink, LostTally* lost);
 
 // The header's columns and the first `rows` rows of a CSV, in UTF-8, for the user who
 // maps the columns. Throws InterchangeError.

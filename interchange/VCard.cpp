@@ -1,5 +1,7 @@
 #include "interchange/VCard.h"
 
+#include "interchange/FieldRules.h"
+#include "interchange/VCardLoss.h"
 #include "interchange/VCardSyntax.h"
 
 #include <array>
@@ -170,11 +172,15 @@ struct CardState {
     ContactRecord record;
     std::array<bool, kCardPropertyCount> seen{};
     std::string nameFromN;
+    // Telephones of a group ("item1.TEL"), read at the end once the group's X-ABLabel,
+    // which may come after them, tells a mobile or a fax.
+    std::vector<std::pair<std::string, size_t>> groupedPhones;
+    std::vector<std::pair<std::string, std::string>> labels; // group, label
 };
 
 class Reader {
   public:
-    explicit Reader(const ContactSink& sink) : m_sink(sink) {}
+    Reader(const ContactSink& sink, LostTally* lost) : m_sink(sink), m_lost(lost) {}
 
     void Line(std::string_view line, size_t number) {
         VCardProperty p;
@@ -185,13 +191,19 @@ class Reader {
                 throw InterchangeError(number, "BEGIN:VCARD dentro de otra tarjeta");
             m_card.emplace();
             m_card->line = number;
+            if (m_lost)
+                m_lost->BeginContact();
         } else if (IsName(p.name, "END") && IsName(p.value, "VCARD")) {
             if (!m_card)
                 throw InterchangeError(number, "END:VCARD sin BEGIN:VCARD");
             Finish();
         } else if (!m_card) {
             throw InterchangeError(number, "se esperaba BEGIN:VCARD");
+        } else if (!p.group.empty() && IsName(p.name, "TEL")) {
+            m_card->groupedPhones.emplace_back(line, number);
         } else {
+            if (!p.group.empty() && IsName(p.name, "X-ABLABEL"))
+                m_card->labels.emplace_back(p.group, Text(p, number));
             Take(p, number);
         }
     }
@@ -213,8 +225,10 @@ class Reader {
         using F = veldrano::Field;
         const auto property = PropertyOf(p);
         CardState& c = *m_card;
-        if (!property || c.seen[static_cast<int>(*property)])
+        if (!property || c.seen[static_cast<int>(*property)]) {
+            Lose(property ? LostNameOfRepeat(p.name) : LostNameOfProperty(p.name));
             return; // the first of each kind fills the fields
+        }
         c.seen[static_cast<int>(*property)] = true;
         auto set = [&](F f, std::string value) { c.record[FieldIndex(f)] = std::move(value); };
         switch (*property) {
@@ -268,8 +282,29 @@ class Reader {
         }
     }
 
+    void Lose(std::string_view name) {
+        if (m_lost && !name.empty())
+            m_lost->Lose(name);
+    }
+
+    void TakeGroupedPhones() {
+        for (const auto& [line, number] : m_card->groupedPhones) {
+            VCardProperty p;
+            ParseVCardProperty(line, p);
+            for (const auto& [group, label] : m_card->labels) {
+                if (group != p.group)
+                    continue;
+                const Field field = PhoneFieldOfLabel(label);
+                p.fax = p.fax || field == Field::fax;
+                p.cell = p.cell || field == Field::movil;
+            }
+            Take(p, number);
+        }
+    }
+
     void Finish() {
         using F = veldrano::Field;
+        TakeGroupedPhones();
         CardState& c = *m_card;
         std::string& nombre = c.record[FieldIndex(F::nombre)];
         if (!c.seen[static_cast<int>(CardProperty::FN)]) {
@@ -286,14 +321,15 @@ class Reader {
     }
 
     const ContactSink& m_sink;
+    LostTally* m_lost;
     std::optional<CardState> m_card;
     VCardValueDecoder m_decoder;
 };
 
 } // namespace
 
-void ReadVCards(std::string_view text, const ContactSink& sink) {
-    Reader reader(sink);
+void ReadVCards(std::string_view text, const ContactSink& sink, LostTally* lost) {
+    Reader reader(sink, lost);
     ForEachContentLine(text, [&](std::string_view logical, std::string_view, size_t number) {
         reader.Line(logical, number);
     });

@@ -1,5 +1,6 @@
 #pragma once
 #include "interchange/Interchange.h"
+#include "interchange/LostFields.h"
 
 #include <optional>
 #include <string>
@@ -48,8 +49,10 @@ void AppendVCard(std::string& out, const ContactRecord& utf8,
 // lines, groups, quoted-printable and CHARSET values of 2.1, escaped text. Each card gives
 // one record (the first TEL of each kind, the first EMAIL, ADR, ORG and URL fill the fields;
 // line breaks inside a value become spaces). A card with no FN takes its name from N, or
-// else from its e-mail address or organisation. Throws InterchangeError with the line of a
-// malformed property or card.
-void ReadVCards(std::string_view text, const ContactSink& sink);
+// else from its e-mail address or organisation. A telephone of a group ("item1.TEL") is a
+// mobile or a fax when the group's X-ABLabel says so. What has no place among the fields
+// (notes, birthday, a second address) goes to `lost` when given. Throws InterchangeError
+// with the line of a malformed property or card, and of a card without END:VCARD.
+void ReadVCards(std::string_view text, const ContactSink& sink, LostTally* lost = nullptr);
 
 } // namespace veldrano

@@ -30,6 +30,10 @@ with tempfile.TemporaryDirectory() as work:
         "big.kbx": book(9000),
         "bad.vcf": b"BEGIN:VCARD\r\nVERSION:3.0\r\nFN Ana\r\nEND:VCARD\r\n",
         "ru.vcf": "BEGIN:VCARD\r\nFN:Ана\r\nEND:VCARD\r\n".encode(),
+        "unknown.csv": "Full name;Tel;Notas\r\nAna Peña;955;x\r\n".encode("cp1252"),
+        "google.csv": "First Name,Last Name,Notes,Birthday,Phone 1 - Label,Phone 1 - Value\n"
+                      "Ana,Gil,n,1990,Mobile,600 ::: 601\nLuis,Gil,n,,,\n".encode(),
+        "thunderbird.ldif": b"dn: cn=Ana\ncn:: QW5hIFBl8WE=\nmail: a@x\n",
     }
     for name, data in files.items():
         with open(path(name), "wb") as f:
@@ -51,6 +55,18 @@ with tempfile.TemporaryDirectory() as work:
         (["--convert", "a.vcf", "o.kbx"], 1, "", "a.vcf", "o.kbx"),
         (["--convert", "ru.vcf", "o.kbx", "--lossy"], 0, "", "no los admite: 3", None),
         (["--convert", "big.kbx", "big.csv"], 0, "", "", None),  # no progress off a terminal
+        (["--help"], 0, "--columns CAMPO=COLUMNA", "", None),
+        (["--columns", "Nombre=Tel"], 2, "", "--columns solo vale con --convert", None),
+        (["--convert", "unknown.csv", "u.kbx"], 1, "", "columnas del archivo CSV: «Full name», "
+         "«Tel», «Notas»", "u.kbx"),
+        (["--convert", "unknown.csv", "u.kbx", "--columns", "Nombre=Ful"], 1, "",
+         "ninguna columna «Ful»", "u.kbx"),
+        (["--convert", "unknown.csv", "mapped.kbx", "--columns", "Nombre=Full name,teléfono=TEL"],
+         0, "", "", None),
+        (["--convert", "google.csv", "google.vcf"], 0, "",
+         "agenda:\n  notas: 2 contactos\n  otros teléfonos: 1 contacto\n  cumpleaños: 1 contacto\n",
+         None),
+        (["--convert", "thunderbird.ldif", "l.vcf"], 1, "", "thunderbird.ldif, línea 2", "l.vcf"),
         (["--help"], 0, "--sync AGENDA URL", "", None),
         (["--sync", "a.kbx"], 2, "", "--sync necesita una agenda y la URL", None),
         (["--sync-list"], 2, "", "--sync-list necesita la URL", None),
@@ -73,6 +89,11 @@ with tempfile.TemporaryDirectory() as work:
             failures.append(f"{what}: stderr {stderr!r}, expected {err!r}")
         if absent and os.path.exists(path(absent)):
             failures.append(f"{what}: wrote {absent}")
+
+    with open(path("mapped.kbx"), "rb") as f:
+        mapped = f.read().decode("cp1252").split("\r\n")
+    if mapped[12:15] != ["Ana Peña", "", "955"]:
+        failures.append(f"--columns did not map the columns: {mapped[12:15]}")
 
     # On a terminal the conversion counts the contacts, and clears its line at the end.
     leader, follower = pty.openpty()

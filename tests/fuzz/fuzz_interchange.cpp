@@ -1,6 +1,7 @@
-// libFuzzer harness over the vCard and CSV readers, fed with arbitrary bytes; the first byte
-// picks the reader. Every contact read must be UTF-8 of one line a field, and must come back
-// unchanged through the writer of the same format and the reader again.
+// libFuzzer harness over the contact readers, fed with arbitrary bytes: the first byte picks
+// the vCard reader, or the import that tells vCard, LDIF and every CSV apart. Every contact
+// read must be UTF-8 of one line a field, and must come back unchanged through the writer of
+// vCard or of our CSV and the reader again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "interchange/ContactCsv.h"
+#include "interchange/Import.h"
 #include "interchange/VCard.h"
 #include "text/Charset.h"
 
@@ -26,10 +28,11 @@ void Require(bool condition, const char* what) {
 std::vector<ContactRecord> Read(bool vcard, const std::string& text) {
     std::vector<ContactRecord> records;
     const ContactSink sink = [&](ContactRecord&& r, size_t) { records.push_back(std::move(r)); };
+    LostTally lost;
     if (vcard)
         ReadVCards(text, sink);
     else
-        ReadContactCsv(text, sink);
+        ReadContactsOfAnyKind(text, {}, sink, &lost);
     return records;
 }
 

@@ -59,7 +59,7 @@ TEST(ContactCsv, ReadsOwnAndAbookRowsAndNamesBadLines) {
         {Header() + "a,b\r\n", 2},                            // too few fields
         {Header() + ",,,,,,,,,,\r\n\"open,,,,,,,,,,\r\n", 3}, // quote never closed
         {"Nombre,Tel\r\nAna,1\r\n", 1},                       // neither header nor abook's five
-        {Header() + "Mu\xF1oz,,,,,,,,,,\r\n", 2},             // not UTF-8
+        {Header() + "Mu\xF1oz,,,,,,,,,,\r\n", 2},             // UTF-8, then a byte that is not
     };
     for (const Bad& b : bad) {
         try {
