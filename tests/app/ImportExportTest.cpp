@@ -137,3 +137,72 @@ TEST_F(ImportExport, SaveAsVCardOrCsvExportsAndLeavesTheBookAsItWas) {
     EXPECT_EQ(status(), QString::fromStdString(p));
     EXPECT_FALSE(std::filesystem::exists(path("fuera.kbx")));
 }
+
+// Other address books' exports, told apart by their content: every kind opens with its
+// fields in place, and the summary names what has no place in the book.
+TEST_F(ImportExport, GoogleCsvAndThunderbirdLdifOpenWithAWordOnWhatWasLeftOut) {
+    start();
+    WriteFileBytes(path("google.csv"),
+                   "\xEF\xBB\xBF"
+                   "First Name,Last Name,E-mail 1 - Value,Phone 1 - Label,Phone 1 - Value,"
+                   "Notes\r\nLuc\xC3\xAD"
+                   "a,Pe\xC3\xB1"
+                   "a,lucia@example.org ::: otra@example.org,Mobile,611 222 333,Vecina\r\n");
+    open(path("google.csv"));
+    EXPECT_EQ(names(), std::vector<std::string>{"Luc\xED"
+                                                "a Pe\xF1"
+                                                "a"});
+    EXPECT_EQ(rows()[0][FieldIndex(Field::e_mail)], "lucia@example.org");
+    EXPECT_EQ(rows()[0][FieldIndex(Field::movil)], "611 222 333");
+    ASSERT_EQ(platform.texts().size(), 1u);
+    EXPECT_TRUE(platform.texts()[0].contains(U("CSV de Google")))
+        << platform.texts()[0].toStdString();
+    EXPECT_TRUE(platform.texts()[0].contains(U("notas (1 contacto)")))
+        << platform.texts()[0].toStdString();
+
+    platform.clearShown();
+    platform.yesNo = {false};
+    WriteFileBytes(path("tb.ldif"), "dn: cn=Ana Ruiz,mail=ana@example.org\r\n"
+                                    "objectclass: top\r\nobjectclass: person\r\n"
+                                    "cn: Ana Ruiz\r\nmail: ana@example.org\r\n"
+                                    "telephoneNumber: 555 1234\r\no: Taller\r\n\r\n");
+    open(path("tb.ldif"));
+    EXPECT_EQ(names(), std::vector<std::string>{"Ana Ruiz"});
+    EXPECT_EQ(rows()[0][FieldIndex(Field::organizacion)], "Taller");
+    EXPECT_EQ(status(), U("Importado 1 contacto de tb.ldif"));
+}
+
+// A CSV whose columns nobody knows is imported as the user maps it, and the mapping is
+// offered again for the next file with the same header.
+TEST_F(ImportExport, UnknownColumnsAreMappedByTheUserAndRemembered) {
+    start();
+    WriteFileBytes(path("raro.csv"), "Quien;Tel;Cosa\r\nAna Ruiz;555 1234;x\r\nLuis;600;y\r\n");
+    auto choose = [](QWidget* dialog, int column, int field) {
+        auto* box = dialog->findChild<QComboBox*>(QStringLiteral("columna%1").arg(column));
+        ASSERT_NE(box, nullptr) << column;
+        box->setCurrentIndex(box->findData(field));
+    };
+    withModal([&] { open(path("raro.csv")); },
+              [&](QWidget* dialog) {
+                  choose(dialog, 0, FieldIndex(Field::nombre));
+                  choose(dialog, 1, FieldIndex(Field::telefono));
+                  click(dialog, "Importar");
+              });
+    EXPECT_EQ(names(), (std::vector<std::string>{"Ana Ruiz", "Luis"}));
+    EXPECT_EQ(rows()[0][FieldIndex(Field::telefono)], "555 1234");
+
+    platform.yesNo = {false};
+    std::vector<int> offered;
+    withModal([&] { open(path("raro.csv")); },
+              [&](QWidget* dialog) {
+                  for (int c = 0; c < 3; ++c)
+                      offered.push_back(
+                          dialog->findChild<QComboBox*>(QStringLiteral("columna%1").arg(c))
+                              ->currentData()
+                              .toInt());
+                  click(dialog, "Cancelar");
+              });
+    EXPECT_EQ(offered,
+              (std::vector<int>{FieldIndex(Field::nombre), FieldIndex(Field::telefono), -1}));
+    EXPECT_EQ(names(), (std::vector<std::string>{"Ana Ruiz", "Luis"})); // cancelled: unchanged
+}
