@@ -68,23 +68,17 @@ void RecordCommands::CortarExecute() {
 }
 
 void RecordCommands::copiarExecute() {
-    m_state.ListaCopia.clear();
-    m_state.NumCopiados = 0;
-    for (int row : m_list.SelectedRows()) {
-        for (const std::string& field : m_model.record(row))
-            m_state.ListaCopia.push_back(field);
-        ++m_state.NumCopiados;
-    }
+    // Rows as read from the file stay in the file's bytes: copying a million costs little.
+    m_state.ListaCopia = m_model.store().clip(m_list.SelectedRows());
     m_commands.copiar->setEnabled(false);
     m_commands.Pegar->setEnabled(true);
     m_state.Modificado = true;
 }
 
 void RecordCommands::PegarExecute() {
-    std::vector<ContactRecord> records(static_cast<size_t>(m_state.NumCopiados));
+    std::vector<ContactRecord> records(m_state.ListaCopia.size());
     for (size_t k = 0; k < records.size(); ++k)
-        for (int f = 0; f < kFieldCount; ++f)
-            records[k][f] = m_state.ListaCopia.at(k * kFieldCount + static_cast<size_t>(f));
+        records[k] = m_state.ListaCopia.record(k);
     m_model.paste(std::move(records));
     m_state.ListaCopia.clear();
     m_commands.copiar->setEnabled(true);

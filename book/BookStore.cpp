@@ -15,7 +15,7 @@ constexpr size_t kMaxBuffer = 0x7FFF'FFFFu;
 
 std::string_view BookStore::text(Span span) const {
     const std::string_view buffer =
-        (span.offset & kEdited) ? std::string_view(m_edits) : m_file.view();
+        (span.offset & kEdited) ? std::string_view(m_edits) : fileText();
     return buffer.substr(span.offset & ~kEdited, span.length);
 }
 
@@ -107,7 +107,7 @@ void BookStore::reorder(const std::vector<uint32_t>& order) {
 BookStore::BookStore(FileBytes fileBytes) {
     if (fileBytes.size > kMaxBuffer)
         throw BookFormatError("book too large");
-    m_file = std::move(fileBytes);
+    m_file = std::make_shared<const FileBytes>(std::move(fileBytes));
 }
 
 std::string_view BookStore::fileLines(size_t row) const {
@@ -121,11 +121,45 @@ std::string_view BookStore::fileLines(size_t row) const {
     // Ten line ends between the first field and the last, each two bytes: all CR LF.
     const size_t first = slot[0].offset, last = slot[kFieldCount - 1].offset;
     const size_t end = last + slot[kFieldCount - 1].length;
-    const std::string_view file = m_file.view();
+    const std::string_view file = fileText();
     if (end - first != text + 2 * (kFieldCount - 1) || end + 2 > file.size() ||
         file.substr(end, 2) != "\r\n")
         return {};
     return file.substr(first, end + 2 - first);
+}
+
+BookClip BookStore::clip(const std::vector<int>& rows) const {
+    BookClip clip;
+    clip.m_file = m_file;
+    clip.m_pieces.reserve(rows.size());
+    const char* start = fileText().data();
+    for (int row : rows) {
+        const std::string_view lines = fileLines(static_cast<size_t>(row));
+        if (!lines.empty()) {
+            clip.m_pieces.push_back(
+                {static_cast<uint32_t>(lines.data() - start), static_cast<uint32_t>(lines.size())});
+        } else {
+            clip.m_pieces.push_back(
+                {static_cast<uint32_t>(clip.m_copies.size()) | BookClip::kCopied, 0});
+            clip.m_copies.push_back(record(static_cast<size_t>(row)));
+        }
+    }
+    return clip;
+}
+
+ContactRecord BookClip::record(size_t i) const {
+    const Piece piece = m_pieces[i];
+    if (piece.offset & kCopied)
+        return m_copies[piece.offset & ~kCopied];
+    // Eleven lines, each ended by CR LF, as BookStore::fileLines found them.
+    ContactRecord r;
+    std::string_view lines = m_file->view().substr(piece.offset, piece.length);
+    for (int f = 0; f < kFieldCount; ++f) {
+        const size_t end = lines.find("\r\n");
+        r[f] = lines.substr(0, end);
+        lines.remove_prefix(end + 2);
+    }
+    return r;
 }
 
 void BookStore::reserve(size_t records) {

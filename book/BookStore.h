@@ -4,11 +4,36 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace veldrano {
+
+// Records copied out of a store, as the window's copy keeps them: a row unchanged since it
+// was read from a file is the place of its eleven lines in the file's bytes, which the clip
+// shares with the store (and keeps after the store is gone); any other row is copied. A
+// million rows read from a file cost 8 bytes each.
+class BookClip {
+  public:
+    size_t size() const { return m_pieces.size(); }
+    bool empty() const { return m_pieces.empty(); }
+    ContactRecord record(size_t i) const;
+    void clear() { *this = BookClip(); }
+
+  private:
+    friend class BookStore;
+    struct Piece {
+        uint32_t offset = 0; // in the file, or with kCopied an index in m_copies
+        uint32_t length = 0;
+    };
+    static constexpr uint32_t kCopied = 0x8000'0000u;
+
+    std::shared_ptr<const FileBytes> m_file;
+    std::vector<Piece> m_pieces;
+    std::vector<ContactRecord> m_copies;
+};
 
 // The records of a book in list order, held compactly for books of millions of contacts.
 // The text of a loaded file stays in the one buffer it was read into and each field is an
@@ -24,6 +49,8 @@ class BookStore {
     std::string_view field(size_t row, int f) const { return text(m_slots[m_rows[row]][f]); }
     std::string_view name(size_t row) const { return field(row, 0); }
     ContactRecord record(size_t row) const;
+    // The records of `rows` (in the order given), as a copy that later edits do not touch.
+    BookClip clip(const std::vector<int>& rows) const;
 
     // Inserts a record before `row` (size() appends).
     void insert(size_t row, const ContactRecord& record);
@@ -47,7 +74,7 @@ class BookStore {
     using FilePlaces = std::array<std::pair<uint32_t, uint32_t>, kFieldCount>;
     void reserve(size_t records);
     void appendFromFile(const FilePlaces& fields);
-    std::string_view fileText() const { return m_file.view(); }
+    std::string_view fileText() const { return m_file ? m_file->view() : std::string_view(); }
 
     // The eleven lines of a row exactly as the book file holds them, each ended by CR LF,
     // when the row is unchanged since it was read from a file with CR LF line ends; empty
@@ -55,7 +82,7 @@ class BookStore {
     std::string_view fileLines(size_t row) const;
 
     // Bytes of text held, for the benchmarks' figures.
-    size_t textBytes() const { return m_file.size + m_edits.size(); }
+    size_t textBytes() const { return fileText().size() + m_edits.size(); }
 
   private:
     struct Span {
@@ -69,8 +96,8 @@ class BookStore {
     uint32_t newSlot(const ContactRecord& record);
     Span keep(std::string_view value);
 
-    FileBytes m_file;    // the loaded file, never changed
-    std::string m_edits; // the text of records added or changed since
+    std::shared_ptr<const FileBytes> m_file; // the loaded file, never changed
+    std::string m_edits;                     // the text of records added or changed since
     std::vector<Slot> m_slots;
     std::vector<uint32_t> m_rows; // list order: row -> slot
     std::vector<uint32_t> m_freeSlots;

@@ -1,4 +1,5 @@
 #pragma once
+#include "book/BookStore.h"
 #include "book/ContactRecord.h"
 #include "files/TextFile.h"
 
@@ -21,10 +22,9 @@ struct WindowState {
     bool ListaActivada = false;                   // the list-change rule enabled the book commands
     int PosBusqueda = 0;                          // row where find and find-next stand
     bool SeguirBuscando = true;                   // find-next may go on
-    Lines ListaCopia;                             // copy buffer: eleven lines per record
+    BookClip ListaCopia;                          // copy buffer: the copied records
     Lines ListaRecientes;                         // the recent-file entries as read at start-up
     int IndiceElegido = 0; // first selected row as last read from the list, -1 for none
-    int NumCopiados = 0;   // records in the copy buffer
 };
 
 } // namespace veldrano

@@ -182,3 +182,35 @@ TEST(BookStore, ALineBreakOrNulInAFieldNeverReachesTheFile) {
     EXPECT_EQ(back.records.field(0, 1), "a b");
     EXPECT_EQ(back.records.field(0, 2), "x y z");
 }
+
+// A clip is what the rows held when it was taken, whatever happens to the store after:
+// edits, removals, the store itself replaced; rows from the file and edited rows alike.
+TEST(BookStore, AClipKeepsTheRecordsAsTheyWereWhenCopied) {
+    const std::vector<ContactRecord> start = MixedBook(300, 5);
+    std::string unix = test::BookText({}, start);
+    std::erase(unix, '\r'); // rows that cannot be copied as the file's bytes
+    for (const std::string& file : {test::BookText({}, start), unix}) {
+        auto loaded = std::make_unique<LoadedBook>(ParseBookFile(file));
+        BookStore& store = loaded->records;
+        ContactRecord fresh{};
+        fresh[0] = "Nuevo";
+        fresh[3] = "nuevo@example.org";
+        store.replace(7, fresh);
+        store.insert(0, fresh);
+        const std::vector<int> rows{0, 1, 8, 299, 300, 8};
+        std::vector<ContactRecord> expected;
+        for (int row : rows)
+            expected.push_back(store.record(static_cast<size_t>(row)));
+        const BookClip clip = store.clip(rows);
+
+        ContactRecord other{};
+        other[0] = "Otro";
+        store.replace(1, other);
+        store.replace(8, other);
+        store.erase(0, 5);
+        loaded.reset(); // the book is closed: the clip keeps what it needs
+        ASSERT_EQ(clip.size(), rows.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(clip.record(i), expected[i]) << i;
+    }
+}

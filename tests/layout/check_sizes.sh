@@ -13,7 +13,7 @@ done < <(git ls-files "${folders[@]/%//*.cpp}" "${folders[@]/%//*.h}" | xargs wc
 
 sources=$(git ls-files "${folders[@]/%//*.cpp}")
 config='{Checks: "-*,readability-function-size", CheckOptions: [{key: readability-function-size.LineThreshold, value: 60}]}'
-report=$(echo "$sources" | xargs -P2 -n8 clang-tidy-14 -p "$build" --quiet --config="$config" 2>/dev/null |
+report=$(echo "$sources" | xargs -P"$(nproc)" -n8 clang-tidy-14 -p "$build" --quiet --config="$config" 2>/dev/null |
   grep -A1 'readability-function-size' || true)
 if [ -n "$report" ]; then echo "$report"; status=1; fi
 exit $status
