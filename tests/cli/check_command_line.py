@@ -9,7 +9,7 @@ import sys
 import tempfile
 
 PROGRAM = sys.argv[1]
-ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS")}
 ENV["LC_ALL"] = "es_ES.UTF-8"
 failures = []
 

@@ -15,6 +15,8 @@ const char* __lsan_default_suppressions() {
     return "leak:libQt6\n"
            "leak:libfontconfig\n"
            "leak:libglib\n"
+           "leak:libgio\n"
+           "leak:libsecret\n"
            "leak:libicu\n"
            "leak:libcups\n"
            "leak:libdbus\n";
