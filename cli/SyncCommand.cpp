@@ -1,6 +1,7 @@
 #include "cli/SyncCommand.h"
 
 #include "cli/ProgressLine.h"
+#include "cli/SyncPassword.h"
 #include "book/BookFile.h"
 #include "book/ContactFields.h"
 #include "files/TextFile.h"
@@ -12,17 +13,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
-
-// No user, no password: the server is asked without logging in.
-veldrano::Credentials CredentialsFor(const SyncArguments& a) {
-    if (a.user.empty())
-        return {};
-    if (!a.passwordFile.empty())
-        return {a.user, veldrano::ReadPasswordFile(a.passwordFile)};
-    return {a.user, veldrano::AskPassword("Contraseña de " + a.user + " en " + a.url + ": ")};
-}
 
 std::string Count(size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -51,6 +44,17 @@ int Failed(const std::string& what) {
     return 1;
 }
 
+// A failure, with what the login makes of it (a refused password from the keyring is
+// forgotten).
+int Failed(const std::optional<SyncLogin>& login, const std::string& what) {
+    return Failed(login ? what + login->Failed(what) : what);
+}
+
+void Say(const std::string& line) {
+    if (!line.empty())
+        std::printf("%s\n", line.c_str());
+}
+
 } // namespace
 
 int SyncCommand(const SyncArguments& arguments) {
@@ -65,8 +69,10 @@ int SyncCommand(const SyncArguments& arguments) {
             if (stop == action)
                 std::_Exit(137);
         };
+    std::optional<SyncLogin> login;
     try {
-        options.credentials = CredentialsFor(arguments);
+        login.emplace(arguments);
+        options.credentials = login->credentials();
         veldrano::SyncReport report;
         {
             ProgressLine progress;
@@ -91,28 +97,32 @@ int SyncCommand(const SyncArguments& arguments) {
         for (const auto& card : report.unreadable)
             std::fprintf(stderr, "torvikalen: tarjeta omitida, %s\n", card.c_str());
         std::printf("%s\n", Summary(report).c_str());
+        Say(login->Accepted());
         if (!report.logError.empty()) // the book and the state are written: only the log failed
             return Failed(report.logError);
         return 0;
     } catch (const veldrano::BookFormatError&) {
         return Failed(arguments.book + ": Formato de archivo no válido");
     } catch (const std::exception& e) { // the server, the state, a file
-        return Failed(e.what());
+        return Failed(login, e.what());
     }
 }
 
 int SyncListCommand(const SyncArguments& arguments) {
+    std::optional<SyncLogin> login;
     try {
-        const auto books = veldrano::ListAddressBooks(arguments.url, CredentialsFor(arguments));
+        login.emplace(arguments);
+        const auto books = veldrano::ListAddressBooks(arguments.url, login->credentials());
         if (books.empty())
             return Failed("no se ha encontrado ninguna libreta de direcciones en «" +
                           arguments.url + "»");
         for (const auto& book : books)
             std::printf("%s\t%s\t%s\n", book.name.c_str(), book.url.c_str(),
                         Count(book.cards, "tarjeta", "tarjetas").c_str());
+        Say(login->Accepted());
         return 0;
     } catch (const std::exception& e) {
-        return Failed(e.what());
+        return Failed(login, e.what());
     }
 }
 

@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
   # CardDAV sync: HTTP and the WebDAV XML
   libcurl4-openssl-dev libxml2-dev
+  # passwords in the desktop's keyring (the Secret Service)
+  libsecret-1-dev
   # the toolkit's own dialogs in Spanish
   qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -25,6 +27,8 @@ packages=(
   python3 python3-aiosmtpd python3-vobject abook poppler-utils locales openssl msmtp
   # the sync's test server and the second client that checks it
   radicale vdirsyncer
+  # a Secret Service of the tests' own, and a second program that reads what it keeps
+  gnome-keyring libsecret-tools dbus-daemon
   # the Debian package and the checks of what an installation gives a desktop
   dpkg-dev lintian desktop-file-utils appstream libxml2-utils shared-mime-info
 )

@@ -4,7 +4,7 @@
 set -euo pipefail
 build=$1
 cd "$(dirname "$0")/../.."
-folders=(text files book interchange mail sync model qtsupport maildialog app cli)
+folders=(text files keyring book interchange mail sync model qtsupport maildialog app cli)
 status=0
 while read -r lines file; do
   [ "$file" = total ] && continue
