@@ -54,6 +54,10 @@ BookList::BookList(QWidget* window, PlatformServices& platform, BookModel& model
     : QObject(window), m_window(window), m_platform(platform), m_model(model), m_state(state),
       m_commands(commands), m_view(new ListView(window)) {
     m_view->setModel(&model);
+    // The header draws no selection, yet the toolkit asks the selection whether each column
+    // is selected, row by row, whenever it paints: with a million rows selected that is a
+    // walk over every row per section. A selection of its own, always empty, answers at once.
+    m_view->horizontalHeader()->setSelectionModel(new QItemSelectionModel(&model, m_view));
     veldrano::ResetColumns(m_state, m_columns, m_view->width());
 
     connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
