@@ -36,6 +36,7 @@ class Sync {
         for (int round = 1;; ++round) {
             m_diff = DiffBook(m_state.cards, m_book);
             const CardListing listing = ListServer();
+            m_report.unreadable.clear(); // named once, as the last round found them
             FetchServer(listing);
             SyncPlan plan = PlanSync(m_state.cards, m_book, m_diff, m_server);
             m_ledger->Record(ChangesWithoutRequests(plan, m_book, m_state.cards));
@@ -143,6 +144,7 @@ class Sync {
         for (const auto& path : m_editable)
             if (!m_server.deleted.count(path))
                 fetch.insert(path);
+        AskAgainForSkipped(listing, fetch);
         const std::vector<std::string> paths(fetch.begin(), fetch.end());
         size_t done = 0;
         m_dav.Multiget(m_addressBook, paths, [&](DavResponse&& response) {
@@ -154,6 +156,23 @@ class Sync {
             if (!m_server.fetched.count(path) && !m_server.unreadable.count(path) &&
                 known.count(path))
                 m_server.deleted.insert(path);
+    }
+
+    // A card skipped by an earlier sync is asked for again until it can be read, unless the
+    // listing says it is gone: the token has moved past it.
+    void AskAgainForSkipped(const CardListing& listing, std::set<std::string>& fetch) const {
+        std::set<std::string> gone(listing.removed.begin(), listing.removed.end());
+        if (listing.complete) {
+            std::set<std::string> present;
+            for (const auto& entry : listing.present)
+                present.insert(entry.first);
+            for (const std::string& href : m_state.pending)
+                if (!present.count(href))
+                    gone.insert(href);
+        }
+        for (const std::string& href : m_state.pending)
+            if (!gone.count(href))
+                fetch.insert(href);
     }
 
     // A card of a multiget, read into the code page.
@@ -210,7 +229,7 @@ class Sync {
     // starts from them.
     void Save(const std::string& token) {
         SyncState state{m_addressBook, m_state.givenUrl.empty() ? m_options.url : m_state.givenUrl,
-                        token, m_ledger->Cards()};
+                        token, m_ledger->Cards(), m_server.unreadable};
         m_ledger->Commit([&](const std::vector<ContactRecord>& book) {
             // The book is written only when it changed, so that a window holding it is not
             // told it changed on disk for nothing; an empty book leaves no file, as there.
