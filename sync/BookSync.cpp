@@ -23,7 +23,7 @@ std::string Plural(size_t n, const char* one, const char* many) {
 class Sync {
   public:
     explicit Sync(const SyncOptions& options)
-        : m_options(options), m_http(options.credentials), m_dav(m_http),
+        : m_options(options), m_http(options.credentials, options.limits), m_dav(m_http),
           m_charset(Charset::ForCodePage(options.codePage)),
           m_statePath(SyncStatePath(options.book)) {}
 

@@ -54,6 +54,7 @@ struct Synced {
     LoopbackServer server;
     std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/ana/l/";
     std::string book = dir.file("casa.kbx").string();
+    HttpLimits limits;
 
     // A book synced before with Ana's card, now holding `here`.
     explicit Synced(const ContactRecord& here) {
@@ -70,6 +71,7 @@ struct Synced {
         options.book = book;
         options.url = url;
         options.credentials = {"ana", "secreto"}; // over plain HTTP: the server is this machine
+        options.limits = limits;
         return SyncBook(options);
     }
 };
