@@ -105,12 +105,21 @@ void AppendProperty(std::string& out, std::string_view head,
     AppendVCardFolded(out, line);
 }
 
+// The content line with the mark that it fills no field, before its value.
+std::string SetAside(std::string_view logical, const VCardProperty& p) {
+    const size_t colon = static_cast<size_t>(p.value.data() - logical.data()) - 1;
+    std::string line(logical.substr(0, colon));
+    line.append(";").append(kAsideParameter).append("=1");
+    line.append(logical.substr(colon));
+    return line;
+}
+
 } // namespace
 
 std::string UpdateVCard(std::string_view card, FieldSet changed, const ContactRecord& utf8) {
     std::string out;
     out.reserve(card.size() + 256);
-    std::array<bool, kCardPropertyCount> seen{};
+    std::array<bool, kCardPropertyCount> seen{}, emptied{};
     VCardValueDecoder decoder;
     bool inCard = false, done = false;
     ForEachContentLine(card, [&](std::string_view logical, std::string_view raw, size_t number) {
@@ -137,6 +146,11 @@ std::string UpdateVCard(std::string_view card, FieldSet changed, const ContactRe
         }
         inCard = inCard || (IsName(p.name, "BEGIN") && IsName(p.value, "VCARD"));
         const auto property = PropertyOf(p);
+        if (property && emptied[static_cast<int>(*property)]) {
+            // Read after the one dropped, it would fill the field emptied here.
+            AppendVCardFolded(out, SetAside(logical, p));
+            return;
+        }
         if (!property || seen[static_cast<int>(*property)] || !Touches(*property, changed)) {
             if (property)
                 seen[static_cast<int>(*property)] = true;
@@ -146,8 +160,10 @@ std::string UpdateVCard(std::string_view card, FieldSet changed, const ContactRe
         }
         seen[static_cast<int>(*property)] = true;
         const auto parts = NewComponents(*property, decoder.Decode(p, number), changed, utf8);
-        if (parts.empty())
-            return; // the field was emptied here
+        if (parts.empty()) { // the field was emptied here
+            emptied[static_cast<int>(*property)] = true;
+            return;
+        }
         std::string head;
         if (!p.group.empty())
             head.append(p.group).append(".");

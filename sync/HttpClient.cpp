@@ -155,6 +155,17 @@ std::string CurlFailure(CURLcode code, const char* detail, const std::string& ur
         return "el servidor de «" + url + "» no responde: tiempo agotado (" + said + ")";
     case CURLE_PEER_FAILED_VERIFICATION:
         return "el certificado del servidor de «" + url + "» no es de confianza (" + said + ")";
+    case CURLE_GOT_NOTHING:
+        return "el servidor de «" + url + "» ha cerrado la conexión sin responder (" + said + ")";
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+        return "la conexión con el servidor de «" + url +
+               "» se ha cortado a mitad de su respuesta (" + said + ")";
+    case CURLE_SEND_ERROR:
+        return "la conexión con el servidor de «" + url +
+               "» se ha cortado al enviarle la petición (" + said + ")";
+    case CURLE_WEIRD_SERVER_REPLY:
+        return "el servidor de «" + url + "» no responde en HTTP (" + said + ")";
     case CURLE_SSL_CONNECT_ERROR:
         return "no se ha podido establecer la conexión segura (TLS) con «" + url + "» (" + said +
                ")";

@@ -84,6 +84,16 @@ TEST(VCardEdit, ReplacesOnlyThePropertiesOfChangedFields) {
          PhoneCardWith({{"TEL;TYPE=HOME,VOICE:912 000 001\r\n", ""},
                         {"item1.EMAIL;TYPE=INTERNET:ana@casa.example",
                          "item1.EMAIL;TYPE=INTERNET:ana@nueva.example"}})},
+        {"an emptied e-mail sets the second address aside: the card reads back without one",
+         {{Field::e_mail, ""}},
+         PhoneCardWith(
+             {{"item1.EMAIL;TYPE=INTERNET:ana@casa.example\r\n", ""},
+              {"EMAIL;TYPE=INTERNET,WORK:", "EMAIL;TYPE=INTERNET,WORK;X-VELDRANO-ASIDE=1:"}})},
+        {"so does an emptied mobile with the second mobile",
+         {{Field::movil, ""}},
+         PhoneCardWith(
+             {{"TEL;TYPE=CELL:600 000 001\r\n", ""},
+              {"TEL;TYPE=CELL:600 000 002", "TEL;TYPE=CELL;X-VELDRANO-ASIDE=1:600 000 002"}})},
         {"a field the card had no property for is added at its end",
          {{Field::fax, "913 000 000"}, {Field::web, "https://ana.example/a,b"}},
          PhoneCardWith({{"END:VCARD", "TEL;TYPE=fax:913 000 000\r\n"
@@ -101,6 +111,24 @@ TEST(VCardEdit, ReplacesOnlyThePropertiesOfChangedFields) {
         EXPECT_EQ(updated, row.expected);
         EXPECT_EQ(RecordOf(updated), record);
     }
+}
+
+// A field emptied and then given a value again gets a property of its own; the address set
+// aside stays aside, and another program's edit that drops the mark brings it back.
+TEST(VCardEdit, AnAddressSetAsideStaysAsideUntilTheMarkIsGone) {
+    ContactRecord record = RecordOf(kPhoneCard);
+    FieldSet mail;
+    mail.set(FieldIndex(Field::e_mail));
+    record[FieldIndex(Field::e_mail)] = "";
+    const std::string emptied = UpdateVCard(kPhoneCard, mail, record);
+    record[FieldIndex(Field::e_mail)] = "ana@nueva.example";
+    const std::string again = UpdateVCard(emptied, mail, record);
+    EXPECT_EQ(RecordOf(again), record);
+    EXPECT_NE(again.find("X-VELDRANO-ASIDE=1:ana@trabajo.example\r\n"), std::string::npos);
+    EXPECT_NE(again.find("EMAIL:ana@nueva.example\r\nEND:VCARD"), std::string::npos) << again;
+    std::string unmarked = emptied;
+    unmarked.erase(unmarked.find(";X-VELDRANO-ASIDE=1"), 19);
+    EXPECT_EQ(RecordOf(unmarked)[FieldIndex(Field::e_mail)], "ana@trabajo.example");
 }
 
 // Cards of vCard 2.1 (quoted-printable, another charset) and 4.0 come back as UTF-8 text in

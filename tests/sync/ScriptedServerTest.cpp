@@ -97,7 +97,16 @@ TEST(ScriptedServer, FailureEndsTheRunWithWhatTheServerSaid) {
          "la respuesta del servidor no es XML válido"},
         {"not a multistatus", multistatus + "<html xmlns=\"DAV:\"/>",
          "la respuesta del servidor no es un «multistatus» de WebDAV"},
-        {"no answer at all", "", "error de comunicación con «URL»"},
+        {"no answer at all", "", "el servidor de «URL» ha cerrado la conexión sin responder"},
+        {"an answer cut short",
+         "HTTP/1.1 207 Multi-Status\r\nConnection: close\r\nContent-Length: 999\r\n\r\n<multi",
+         "la conexión con el servidor de «URL» se ha cortado a mitad de su respuesta"},
+        {"a card that breaks the XML is named by its href",
+         multistatus + "<multistatus xmlns=\"DAV:\"><response><href>/ana/l/b.vcf</href>"
+                       "<propstat><prop><getetag>\"1\"</getetag></prop></propstat></resp>",
+         "la respuesta del servidor no es XML válido; se rompe en la tarjeta «/ana/l/b.vcf» "
+         "(Opening and "
+         "ending tag mismatch"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
