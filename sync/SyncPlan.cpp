@@ -13,6 +13,7 @@ class Planner {
         : m_state(state), m_book(book), m_server(server), m_diff(diff) {}
 
     SyncPlan Run() {
+        m_plan.contacts.reserve(m_book.size() + m_server.fetched.size());
         CollectCandidates();
         for (size_t j = 0; j < m_book.size(); ++j) {
             if (!m_diff.bookCard[j])
@@ -64,7 +65,7 @@ class Planner {
                 it == m_stateByHref.end() ||
                 (!m_diff.cardKept[it->second] && StatusOf(m_state[it->second]) == There::Changed);
             if (candidate)
-                m_candidates[card.record].push_back(&card);
+                m_candidates[&card.record].push_back(&card);
         }
     }
 
@@ -98,7 +99,7 @@ class Planner {
     }
 
     void NewHere(size_t j) {
-        const auto it = m_candidates.find(m_book[j]);
+        const auto it = m_candidates.find(&m_book[j]);
         if (it == m_candidates.end() || it->second.empty())
             return Create(j, std::nullopt);
         const ServerCard& there = *it->second.back();
@@ -183,7 +184,11 @@ class Planner {
     const ServerView& m_server;
     const LocalDiff& m_diff;
     std::map<std::string, size_t> m_stateByHref;
-    std::map<ContactRecord, std::vector<const ServerCard*>> m_candidates;
+    // By the fetched cards' own records, not copies of them.
+    struct ByRecord {
+        bool operator()(const ContactRecord* a, const ContactRecord* b) const { return *a < *b; }
+    };
+    std::map<const ContactRecord*, std::vector<const ServerCard*>, ByRecord> m_candidates;
     std::set<std::string> m_consumed; // candidate cards a new record here turned out to be
     SyncPlan m_plan;
 };
