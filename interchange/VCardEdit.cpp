@@ -48,6 +48,13 @@ std::string KeptParameters(std::string_view params) {
     return kept;
 }
 
+bool DanglingEscape(std::string_view part) {
+    size_t n = 0;
+    while (n < part.size() && part[part.size() - 1 - n] == '\\')
+        ++n;
+    return n % 2 == 1;
+}
+
 // The new escaped components of a property the card has, or none to drop it. ADR and ORG
 // keep the components of fields that did not change (a locality, a second unit stay).
 std::vector<std::string> NewComponents(CardProperty property, std::string_view escaped,
@@ -58,6 +65,10 @@ std::vector<std::string> NewComponents(CardProperty property, std::string_view e
     if (property == CardProperty::ADR || property == CardProperty::ORG) {
         for (std::string_view part : SplitEscapedComponents(escaped))
             parts.emplace_back(part);
+        // A value that ends in a lone backslash, which the reader takes as it is: kept so, it
+        // would escape the separator written after it.
+        if (!parts.empty() && DanglingEscape(parts.back()))
+            parts.back() += '\\';
     }
     if (property == CardProperty::ADR) {
         parts.resize(std::max<size_t>(parts.size(), 7));
@@ -105,6 +116,15 @@ void AppendProperty(std::string& out, std::string_view head,
     AppendVCardFolded(out, line);
 }
 
+// A line as it came. One that starts with white space followed a blank line, which the
+// reader skipped: without it, the line would continue the line before.
+void KeepLine(std::string& out, std::string_view raw) {
+    if (!raw.empty() && (raw[0] == ' ' || raw[0] == '\t'))
+        out += "\r\n";
+    out.append(raw);
+    out += "\r\n";
+}
+
 // The content line with the mark that it fills no field, before its value.
 std::string SetAside(std::string_view logical, const VCardProperty& p) {
     const size_t colon = static_cast<size_t>(p.value.data() - logical.data()) - 1;
@@ -139,8 +159,7 @@ std::string UpdateVCard(std::string_view card, FieldSet changed, const ContactRe
                 if (!parts.empty())
                     AppendProperty(out, PropertyHead(property), parts);
             }
-            out.append(raw);
-            out += "\r\n";
+            KeepLine(out, raw);
             done = true;
             return;
         }
@@ -154,8 +173,7 @@ std::string UpdateVCard(std::string_view card, FieldSet changed, const ContactRe
         if (!property || seen[static_cast<int>(*property)] || !Touches(*property, changed)) {
             if (property)
                 seen[static_cast<int>(*property)] = true;
-            out.append(raw); // byte for byte, folding and all
-            out += "\r\n";
+            KeepLine(out, raw); // byte for byte, folding and all
             return;
         }
         seen[static_cast<int>(*property)] = true;

@@ -131,6 +131,32 @@ TEST(VCardEdit, AnAddressSetAsideStaysAsideUntilTheMarkIsGone) {
     EXPECT_EQ(RecordOf(unmarked)[FieldIndex(Field::e_mail)], "ana@trabajo.example");
 }
 
+// Cards a server may hold that are odd but readable stay readable, and read back with the
+// field edited: a line after a blank one that starts with white space, an address whose
+// last part ends in a lone backslash.
+TEST(VCardEdit, OddCardsReadBackWithTheEdit) {
+    const struct {
+        const char* name;
+        std::string card;
+        Field field;
+    } rows[] = {
+        {"a line after a blank one starts with white space",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ana\r\n\r\n X-A:1\r\nEND:VCARD\r\n", Field::web},
+        {"a lone backslash ends the address",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ana\r\nADR:;;Calle\\\r\nEND:VCARD\r\n", Field::cp},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ContactRecord record = RecordOf(row.card);
+        record[FieldIndex(row.field)] = "28001";
+        FieldSet changed;
+        changed.set(FieldIndex(row.field));
+        ContactRecord back;
+        EXPECT_NO_THROW(back = RecordOf(UpdateVCard(row.card, changed, record)));
+        EXPECT_EQ(back, record);
+    }
+}
+
 // Cards of vCard 2.1 (quoted-printable, another charset) and 4.0 come back as UTF-8 text in
 // the properties rewritten, their other lines untouched; an empty name keeps FN and N.
 TEST(VCardEdit, RewritesEncodedValuesAsUtf8AndKeepsRequiredProperties) {
