@@ -100,6 +100,9 @@ int SyncCommand(const SyncArguments& arguments) {
         Say(login->Accepted());
         if (!report.logError.empty()) // the book and the state are written: only the log failed
             return Failed(report.logError);
+        if (!report.unreadable.empty()) // not done until every card is in the book
+            return Failed(Count(report.unreadable.size(), "tarjeta omitida", "tarjetas omitidas") +
+                          ": se volverán a pedir al servidor en la próxima sincronización");
         return 0;
     } catch (const veldrano::BookFormatError&) {
         return Failed(arguments.book + ": Formato de archivo no válido");

@@ -97,8 +97,8 @@ const char* PropertyHead(CardProperty property) {
 }
 
 std::optional<CardProperty> PropertyOf(const VCardProperty& p) {
-    if (p.base64)
-        return std::nullopt; // photos, sounds and keys: nothing the record holds
+    if (p.base64 || p.aside)
+        return std::nullopt; // photos, sounds, keys and what was set aside: no field
     if (IsName(p.name, "FN"))
         return CardProperty::FN;
     if (IsName(p.name, "N"))

@@ -48,6 +48,13 @@ std::string KeptParameters(std::string_view params) {
     return kept;
 }
 
+bool DanglingEscape(std::string_view part) {
+    size_t n = 0;
+    while (n < part.size() && part[part.size() - 1 - n] == '\\')
+        ++n;
+    return n % 2 == 1;
+}
+
 // The new escaped components of a property the card has, or none to drop it. ADR and ORG
 // keep the components of fields that did not change (a locality, a second unit stay).
 std::vector<std::string> NewComponents(CardProperty property, std::string_view escaped,
@@ -58,6 +65,10 @@ std::vector<std::string> NewComponents(CardProperty property, std::string_view e
     if (property == CardProperty::ADR || property == CardProperty::ORG) {
         for (std::string_view part : SplitEscapedComponents(escaped))
             parts.emplace_back(part);
+        // A value that ends in a lone backslash, which the reader takes as it is: kept so, it
+        // would escape the separator written after it.
+        if (!parts.empty() && DanglingEscape(parts.back()))
+            parts.back() += '\\';
     }
     if (property == CardProperty::ADR) {
         parts.resize(std::max<size_t>(parts.size(), 7));
@@ -105,12 +116,30 @@ void AppendProperty(std::string& out, std::string_view head,
     AppendVCardFolded(out, line);
 }
 
+// A line as it came. One that starts with white space followed a blank line, which the
+// reader skipped: without it, the line would continue the line before.
+void KeepLine(std::string& out, std::string_view raw) {
+    if (!raw.empty() && (raw[0] == ' ' || raw[0] == '\t'))
+        out += "\r\n";
+    out.append(raw);
+    out += "\r\n";
+}
+
+// The content line with the mark that it fills no field, before its value.
+std::string SetAside(std::string_view logical, const VCardProperty& p) {
+    const size_t colon = static_cast<size_t>(p.value.data() - logical.data()) - 1;
+    std::string line(logical.substr(0, colon));
+    line.append(";").append(kAsideParameter).append("=1");
+    line.append(logical.substr(colon));
+    return line;
+}
+
 } // namespace
 
 std::string UpdateVCard(std::string_view card, FieldSet changed, const ContactRecord& utf8) {
     std::string out;
     out.reserve(card.size() + 256);
-    std::array<bool, kCardPropertyCount> seen{};
+    std::array<bool, kCardPropertyCount> seen{}, emptied{};
     VCardValueDecoder decoder;
     bool inCard = false, done = false;
     ForEachContentLine(card, [&](std::string_view logical, std::string_view raw, size_t number) {
@@ -130,24 +159,29 @@ std::string UpdateVCard(std::string_view card, FieldSet changed, const ContactRe
                 if (!parts.empty())
                     AppendProperty(out, PropertyHead(property), parts);
             }
-            out.append(raw);
-            out += "\r\n";
+            KeepLine(out, raw);
             done = true;
             return;
         }
         inCard = inCard || (IsName(p.name, "BEGIN") && IsName(p.value, "VCARD"));
         const auto property = PropertyOf(p);
+        if (property && emptied[static_cast<int>(*property)]) {
+            // Read after the one dropped, it would fill the field emptied here.
+            AppendVCardFolded(out, SetAside(logical, p));
+            return;
+        }
         if (!property || seen[static_cast<int>(*property)] || !Touches(*property, changed)) {
             if (property)
                 seen[static_cast<int>(*property)] = true;
-            out.append(raw); // byte for byte, folding and all
-            out += "\r\n";
+            KeepLine(out, raw); // byte for byte, folding and all
             return;
         }
         seen[static_cast<int>(*property)] = true;
         const auto parts = NewComponents(*property, decoder.Decode(p, number), changed, utf8);
-        if (parts.empty())
-            return; // the field was emptied here
+        if (parts.empty()) { // the field was emptied here
+            emptied[static_cast<int>(*property)] = true;
+            return;
+        }
         std::string head;
         if (!p.group.empty())
             head.append(p.group).append(".");

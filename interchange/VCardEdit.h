@@ -14,7 +14,9 @@ using FieldSet = std::bitset<kFieldCount>;
 // properties (or, in ADR and ORG, the components) those fields map to are rewritten, added or
 // removed; every other line (PHOTO, NOTE, a second EMAIL, X- properties, groups) stays byte for
 // byte, and so does the card's version. A property is rewritten in UTF-8 with its group and
-// type parameters. Throws InterchangeError for a card that does not parse.
+// type parameters. A field emptied here drops the first property of its kind and marks the
+// others of that kind (a second EMAIL) as filling no field, so that the card reads back with
+// the field empty. Throws InterchangeError for a card that does not parse.
 std::string UpdateVCard(std::string_view card, FieldSet changed, const ContactRecord& utf8);
 
 // The UID of the card, unescaped; empty when it has none.

@@ -53,6 +53,8 @@ void ApplyParameter(VCardProperty& p, std::string_view param) {
         p.charset = value;
     else if (IsName(key, "VALUE"))
         p.uri = IsName(value, "URI");
+    else if (IsName(key, kAsideParameter))
+        p.aside = true;
 }
 
 // The first `c` outside double quotes (parameter values may hold ':' and ';' in quotes).

@@ -26,7 +26,13 @@ struct VCardProperty {
     bool uri = false;
     std::string_view charset;
     bool fax = false, cell = false;
+    bool aside = false; // marked as filling no field (kAsideParameter)
 };
+
+// The parameter that marks a property as filling no field of the record: the properties of
+// its kind after the first, once the field was emptied here, so that the card reads back as
+// the book holds it while another program still shows them.
+constexpr std::string_view kAsideParameter = "X-VELDRANO-ASIDE";
 
 // Splits a content line; false when it has no colon outside quotes.
 bool ParseVCardProperty(std::string_view line, VCardProperty& p);

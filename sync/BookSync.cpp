@@ -14,7 +14,8 @@ namespace veldrano {
 
 namespace {
 
-constexpr int kMaxRounds = 3; // plans made again as cards changed meanwhile (412)
+constexpr int kMaxRounds = 3;        // plans made again as cards changed meanwhile (412)
+constexpr size_t kOpsPerEntry = 256; // changes a journal entry holds: memory, not safety
 
 std::string Plural(size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -23,7 +24,7 @@ std::string Plural(size_t n, const char* one, const char* many) {
 class Sync {
   public:
     explicit Sync(const SyncOptions& options)
-        : m_options(options), m_http(options.credentials), m_dav(m_http),
+        : m_options(options), m_http(options.credentials, options.limits), m_dav(m_http),
           m_charset(Charset::ForCodePage(options.codePage)),
           m_statePath(SyncStatePath(options.book)) {}
 
@@ -34,14 +35,9 @@ class Sync {
         m_report.addressBook = m_addressBook;
         PlanExecutor executor(m_options, m_dav, m_addressBook, m_charset, *m_ledger, m_report);
         for (int round = 1;; ++round) {
-            m_diff = DiffBook(m_state.cards, m_book);
-            const CardListing listing = ListServer();
-            FetchServer(listing);
-            SyncPlan plan = PlanSync(m_state.cards, m_book, m_diff, m_server);
-            m_ledger->Record(ChangesWithoutRequests(plan, m_book, m_state.cards));
-            const bool refused = executor.Execute(plan, m_book, m_state.cards);
-            Add(plan.counts);
-            Save(listing.token);
+            std::string token;
+            const bool refused = Round(executor, token);
+            Save(token);
             if (!refused)
                 break;
             if (round == kMaxRounds)
@@ -52,6 +48,26 @@ class Sync {
     }
 
   private:
+    // One plan from the book and the server's changes, executed; what it needed of the
+    // server is let go before the safe point. Returns whether some request was refused.
+    bool Round(PlanExecutor& executor, std::string& token) {
+        m_diff = DiffBook(m_state.cards, m_book);
+        CardListing listing = ListServer();
+        token = std::move(listing.token);
+        m_report.unreadable.clear(); // named once, as the last round found them
+        FetchServer(listing);
+        listing = CardListing();
+        SyncPlan plan = PlanSync(m_state.cards, m_book, m_diff, m_server);
+        m_pending = std::move(m_server.unreadable);
+        m_server = ServerView();
+        m_diff = LocalDiff();
+        m_editable.clear();
+        RecordChangesWithoutRequests(plan);
+        const bool refused = executor.Execute(plan, m_book, m_state.cards);
+        Add(plan.counts);
+        return refused;
+    }
+
     void LoadBook() {
         m_bookExisted = StampOf(m_options.book).exists;
         if (!m_bookExisted) {
@@ -62,19 +78,23 @@ class Sync {
                            "contactos sincronizados") +
                     ": no se borran del servidor sin --force (si la ha movido, sincronice la "
                     "agenda desde su nuevo sitio)");
-        } else {
+        }
+        std::vector<ContactRecord> book;
+        if (m_bookExisted) {
             LoadedBook loaded = ReadBookFile(m_options.book);
             for (int k = 0; k < kFieldCount; ++k)
                 m_columns[k] = loaded.hidden[k] ? -1 : 0;
-            m_fileBook.reserve(loaded.records.size());
+            book.reserve(loaded.records.size());
             for (size_t i = 0; i < loaded.records.size(); ++i)
-                m_fileBook.push_back(loaded.records.record(i));
+                book.push_back(loaded.records.record(i));
         }
         // What a run cut short finished is taken up from its journal.
-        m_ledger.emplace(m_options.book, m_fileBook, m_state.cards);
+        const bool cutShort = StampOf(SyncJournalPath(m_options.book)).exists;
+        m_ledger.emplace(m_options.book, std::move(book), m_state.cards);
         m_report.conflicts = m_ledger->Replay();
         m_book = m_ledger->Book();
-        m_state.cards = m_ledger->Cards();
+        if (cutShort)
+            m_state.cards = m_ledger->Cards();
     }
 
     void FindAddressBook() {
@@ -143,6 +163,7 @@ class Sync {
         for (const auto& path : m_editable)
             if (!m_server.deleted.count(path))
                 fetch.insert(path);
+        AskAgainForSkipped(listing, fetch);
         const std::vector<std::string> paths(fetch.begin(), fetch.end());
         size_t done = 0;
         m_dav.Multiget(m_addressBook, paths, [&](DavResponse&& response) {
@@ -154,6 +175,23 @@ class Sync {
             if (!m_server.fetched.count(path) && !m_server.unreadable.count(path) &&
                 known.count(path))
                 m_server.deleted.insert(path);
+    }
+
+    // A card skipped by an earlier sync is asked for again until it can be read, unless the
+    // listing says it is gone: the token has moved past it.
+    void AskAgainForSkipped(const CardListing& listing, std::set<std::string>& fetch) const {
+        std::set<std::string> gone(listing.removed.begin(), listing.removed.end());
+        if (listing.complete) {
+            std::set<std::string> present;
+            for (const auto& entry : listing.present)
+                present.insert(entry.first);
+            for (const std::string& href : m_state.pending)
+                if (!present.count(href))
+                    gone.insert(href);
+        }
+        for (const std::string& href : m_state.pending)
+            if (!gone.count(href))
+                fetch.insert(href);
     }
 
     // A card of a multiget, read into the code page.
@@ -199,6 +237,19 @@ class Sync {
 
     // --- Writing the results ------------------------------------------------------------
 
+    void RecordChangesWithoutRequests(const SyncPlan& plan) {
+        std::vector<LedgerOp> batch;
+        ChangesWithoutRequests(plan, m_book, m_state.cards, [&](std::vector<LedgerOp>&& ops) {
+            batch.insert(batch.end(), std::make_move_iterator(ops.begin()),
+                         std::make_move_iterator(ops.end()));
+            if (batch.size() >= kOpsPerEntry) {
+                m_ledger->Record(batch);
+                batch.clear();
+            }
+        });
+        m_ledger->Record(batch);
+    }
+
     void Add(const SyncCounts& c) {
         SyncCounts& total = m_report.counts;
         total.addedHere += c.addedHere, total.changedHere += c.changedHere;
@@ -209,24 +260,27 @@ class Sync {
     // A safe point: the book and the state as the actions done left them, and a new round
     // starts from them.
     void Save(const std::string& token) {
+        // The round's starting points, let go (buffers and all): the ledger holds what they
+        // became.
+        std::vector<ContactRecord>().swap(m_book);
+        std::vector<SyncedCard>().swap(m_state.cards);
         SyncState state{m_addressBook, m_state.givenUrl.empty() ? m_options.url : m_state.givenUrl,
-                        token, m_ledger->Cards()};
-        m_ledger->Commit([&](const std::vector<ContactRecord>& book) {
+                        token, m_ledger->Cards(), std::move(m_pending)};
+        const bool changed = m_ledger->BookChanged();
+        m_book = m_ledger->Commit([&](const std::vector<ContactRecord>& book) {
             // The book is written only when it changed, so that a window holding it is not
             // told it changed on disk for nothing; an empty book leaves no file, as there.
-            if (book != m_fileBook && (m_bookExisted || !book.empty())) {
+            if (changed && (m_bookExisted || !book.empty())) {
                 BookStore store;
                 for (const ContactRecord& record : book)
                     store.insert(store.size(), record);
                 WriteBookFile(m_options.book, m_columns, store);
-                m_fileBook = book;
+                m_bookExisted = !book.empty();
             }
             WriteSyncState(m_statePath, state);
         });
-        m_book = m_fileBook;
         m_state = std::move(state);
-        m_server = {};
-        m_editable.clear();
+        m_pending.clear();
     }
 
     const SyncOptions& m_options;
@@ -237,13 +291,13 @@ class Sync {
     SyncState m_state;
     bool m_bookExisted = false;
     std::array<int, kFieldCount> m_columns{};
-    std::vector<ContactRecord> m_fileBook; // as the book file holds it
-    std::vector<ContactRecord> m_book;     // as this round plans from it
+    std::vector<ContactRecord> m_book; // as this round plans from it
     std::optional<SyncLedger> m_ledger;
     LocalDiff m_diff;
     std::string m_addressBook;
     std::set<std::string> m_editable; // cards whose text is kept: an update edits them
     ServerView m_server;
+    std::set<std::string> m_pending; // the cards this round skipped
     SyncReport m_report;
 };
 

@@ -15,6 +15,7 @@ struct SyncOptions {
     Credentials credentials;
     bool force = false; // mirror a side that was emptied wholesale
     int codePage = 1252;
+    HttpLimits limits; // what one answer of the server may cost
     // Called as cards are fetched and changes sent: what is being done, how far, of how many.
     std::function<void(const char* what, size_t done, size_t total)> progress;
     // Called as each request's outcome is recorded ("create", "reupload", "update",

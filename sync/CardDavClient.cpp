@@ -106,17 +106,25 @@ void ThrowServerError(const HttpResponse& response, const std::string& url) {
 CardDavClient::DavResult CardDavClient::Dav(const std::string& method, std::string url,
                                             const char* depth, const std::string& body,
                                             const std::function<void(DavResponse&&)>& onResponse) {
+    const std::string asked = url;
+    // A listing or a multiget may be long; a depth-0 look at one resource is short.
+    const bool large = method == "REPORT" || std::string_view(depth) != "0";
     for (int redirects = 0;; ++redirects) {
         MultistatusParser parser(onResponse ? onResponse : [](DavResponse&&) {});
         HttpRequest request{
             method,
             url,
             {"Content-Type: application/xml; charset=utf-8", std::string("Depth: ") + depth},
-            body};
+            body,
+            large};
         HttpResponse response =
             m_http.Send(request, [&](std::string_view piece) { parser.Feed(piece); });
-        if (IsRedirect(response.status) && !response.location.empty() &&
-            redirects < kMaxRedirects) {
+        if (IsRedirect(response.status) && !response.location.empty()) {
+            if (redirects == kMaxRedirects)
+                throw SyncError("el servidor redirige sin fin las peticiones de «" + asked +
+                                "» (tras " + std::to_string(kMaxRedirects) +
+                                " redirecciones, de nuevo a «" +
+                                ResolveUrl(url, response.location) + "»)");
             url = ResolveUrl(url, response.location);
             continue;
         }
@@ -267,7 +275,8 @@ HttpResponse CardDavClient::Put(const std::string& book, const std::string& path
                         url,
                         {"Content-Type: text/vcard; charset=utf-8",
                          etag.empty() ? std::string("If-None-Match: *") : "If-Match: " + etag},
-                        card};
+                        card,
+                        false};
     HttpResponse response = m_http.Send(request);
     if (response.status / 100 != 2 && response.status != 404 && response.status != 412)
         ThrowServerError(response, url);
@@ -277,7 +286,7 @@ HttpResponse CardDavClient::Put(const std::string& book, const std::string& path
 HttpResponse CardDavClient::Delete(const std::string& book, const std::string& path,
                                    const std::string& etag) {
     const std::string url = ResolveUrl(book, path);
-    HttpResponse response = m_http.Send({"DELETE", url, {"If-Match: " + etag}, {}});
+    HttpResponse response = m_http.Send({"DELETE", url, {"If-Match: " + etag}, {}, false});
     if (response.status / 100 != 2 && response.status != 404 && response.status != 412)
         ThrowServerError(response, url);
     return response;

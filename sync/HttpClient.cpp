@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <curl/curl.h>
+#include <algorithm>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -81,6 +82,8 @@ UrlHandle Parse(const std::string& url) {
 struct HttpClient::Transfer {
     HttpResponse response;
     const std::function<void(std::string_view)>* onBody = nullptr;
+    size_t maxBytes = 0; // of the answer's body, streamed or kept
+    size_t received = 0;
     bool tooLarge = false;
     bool plainToRemote = false; // a password would have gone unencrypted off this machine
     bool guardPlain = false;
@@ -91,6 +94,11 @@ namespace {
 
 size_t OnBody(char* data, size_t, size_t size, void* user) {
     auto* t = static_cast<HttpClient::Transfer*>(user);
+    t->received += size;
+    if (t->received > t->maxBytes) {
+        t->tooLarge = true;
+        return 0;
+    }
     if (*t->onBody && t->response.status / 100 == 2) {
         try {
             (*t->onBody)(std::string_view(data, size));
@@ -100,7 +108,7 @@ size_t OnBody(char* data, size_t, size_t size, void* user) {
         }
         return size;
     }
-    if (t->response.body.size() + size > HttpClient::kMaxBodyBytes) {
+    if (t->response.body.size() + size > HttpClient::kMaxBodyBytes) { // not streamed: kept less
         t->tooLarge = true;
         return 0;
     }
@@ -113,6 +121,7 @@ size_t OnHeader(char* data, size_t, size_t size, void* user) {
     const std::string_view line(data, size);
     if (line.rfind("HTTP/", 0) == 0) { // a new status line: a new response (after a 100)
         t->response = HttpResponse();
+        t->received = 0;
         const size_t space = line.find(' ');
         const size_t second = line.find(' ', space + 1);
         t->response.status = std::atol(std::string(line.substr(space + 1, 3)).c_str());
@@ -146,6 +155,17 @@ std::string CurlFailure(CURLcode code, const char* detail, const std::string& ur
         return "el servidor de «" + url + "» no responde: tiempo agotado (" + said + ")";
     case CURLE_PEER_FAILED_VERIFICATION:
         return "el certificado del servidor de «" + url + "» no es de confianza (" + said + ")";
+    case CURLE_GOT_NOTHING:
+        return "el servidor de «" + url + "» ha cerrado la conexión sin responder (" + said + ")";
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+        return "la conexión con el servidor de «" + url +
+               "» se ha cortado a mitad de su respuesta (" + said + ")";
+    case CURLE_SEND_ERROR:
+        return "la conexión con el servidor de «" + url +
+               "» se ha cortado al enviarle la petición (" + said + ")";
+    case CURLE_WEIRD_SERVER_REPLY:
+        return "el servidor de «" + url + "» no responde en HTTP (" + said + ")";
     case CURLE_SSL_CONNECT_ERROR:
         return "no se ha podido establecer la conexión segura (TLS) con «" + url + "» (" + said +
                ")";
@@ -154,9 +174,43 @@ std::string CurlFailure(CURLcode code, const char* detail, const std::string& ur
     }
 }
 
+std::string Bytes(size_t n) {
+    return n % (1 << 20) == 0 ? std::to_string(n >> 20) + " MB" : std::to_string(n) + " bytes";
+}
+
+std::string Duration(std::chrono::milliseconds t) {
+    const long long s = std::chrono::duration_cast<std::chrono::seconds>(t).count();
+    if (s > 0 && s % 60 == 0)
+        return std::to_string(s / 60) + (s == 60 ? " minuto" : " minutos");
+    return std::to_string(t.count()) + " ms";
+}
+
+std::string PastDeadline(std::chrono::milliseconds deadline, const std::string& url) {
+    return "el servidor no ha terminado en " + Duration(deadline) + " su respuesta a «" + url +
+           "»: la envía sin fin o demasiado despacio, un fallo del servidor, y la "
+           "sincronización se detiene";
+}
+
+// What every request shares: the protocols, the time it may take, the trusted authorities.
+void SetTransport(CURL* curl, std::chrono::milliseconds deadline) {
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline.count()));
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "VELDRANO torvikalen");
+    // As for mail: the system's trust store, or the one SSL_CERT_FILE and SSL_CERT_DIR name.
+    if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file)
+        curl_easy_setopt(curl, CURLOPT_CAINFO, file);
+    if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir)
+        curl_easy_setopt(curl, CURLOPT_CAPATH, dir);
+}
+
 } // namespace
 
-HttpClient::HttpClient(Credentials credentials) : m_credentials(std::move(credentials)) {
+HttpClient::HttpClient(Credentials credentials, HttpLimits limits)
+    : m_credentials(std::move(credentials)), m_limits(limits) {
     EnsureCurl();
     m_curl = curl_easy_init();
     if (!m_curl)
@@ -173,21 +227,13 @@ HttpResponse HttpClient::Send(const HttpRequest& request,
     curl_easy_reset(curl); // keeps the open connection
     Transfer transfer;
     transfer.onBody = &onBody;
+    transfer.maxBytes = m_limits.maxAnswerBytes;
+    const auto deadline = request.large ? m_limits.deadline : m_limits.smallDeadline;
     const bool https = HasPrefixNoCase(request.url, "https:");
     char detail[CURL_ERROR_SIZE] = "";
     curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "VELDRANO torvikalen");
-    // As for mail: the system's trust store, or the one SSL_CERT_FILE and SSL_CERT_DIR name.
-    if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file)
-        curl_easy_setopt(curl, CURLOPT_CAINFO, file);
-    if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir)
-        curl_easy_setopt(curl, CURLOPT_CAPATH, dir);
+    SetTransport(curl, deadline);
     if (!m_credentials.user.empty()) {
         curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
         curl_easy_setopt(curl, CURLOPT_USERNAME, m_credentials.user.c_str());
@@ -212,7 +258,10 @@ HttpResponse HttpClient::Send(const HttpRequest& request,
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
 
+    const auto start = std::chrono::steady_clock::now();
     const CURLcode code = curl_easy_perform(curl);
+    const bool pastDeadline =
+        code == CURLE_OPERATION_TIMEDOUT && std::chrono::steady_clock::now() - start >= deadline;
     if (transfer.error)
         std::rethrow_exception(transfer.error);
     if (transfer.plainToRemote)
@@ -220,9 +269,14 @@ HttpResponse HttpClient::Send(const HttpRequest& request,
                         "use una URL https:// para «" +
                         request.url + "»");
     if (transfer.tooLarge)
-        throw SyncError("la respuesta de «" + request.url + "» es demasiado grande");
+        throw SyncError(
+            "el servidor responde a «" + request.url + "» con más de " +
+            Bytes(std::min(transfer.maxBytes, onBody ? transfer.maxBytes : kMaxBodyBytes)) +
+            ", más de lo que ocupa una libreta de direcciones: un fallo del "
+            "servidor, y la sincronización se detiene");
     if (code != CURLE_OK)
-        throw SyncError(CurlFailure(code, detail, request.url));
+        throw SyncError(pastDeadline ? PastDeadline(deadline, request.url)
+                                     : CurlFailure(code, detail, request.url));
     if (transfer.response.status == 401 && m_credentials.user.empty())
         throw SyncError("el servidor de «" + request.url +
                         "» pide un usuario y su contraseña: dé el usuario con --user");

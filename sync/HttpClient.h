@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -12,6 +13,15 @@ struct HttpRequest {
     std::string url;
     std::vector<std::string> headers; // "Name: value"
     std::string body;
+    bool large = false; // a listing or a multiget: the longer deadline
+};
+
+// What one answer of a server may cost, whatever it sends: its bytes and its time, whole.
+// Beside them, a server that sends nothing for a minute is taken as gone.
+struct HttpLimits {
+    size_t maxAnswerBytes = 64 << 20;
+    std::chrono::milliseconds deadline{std::chrono::minutes(5)};      // a large request
+    std::chrono::milliseconds smallDeadline{std::chrono::minutes(2)}; // any other
 };
 
 struct HttpResponse {
@@ -37,15 +47,15 @@ class HttpClient {
   public:
     static constexpr size_t kMaxBodyBytes = 16 << 20; // a body kept whole (not streamed)
 
-    explicit HttpClient(Credentials credentials = {});
+    explicit HttpClient(Credentials credentials = {}, HttpLimits limits = {});
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
     // Sends a request and returns the response, whatever its status. With `onBody`, the body
     // is handed over piece by piece as it arrives instead of kept. Throws SyncError when no
-    // response came (no connection, certificate refused, time-out, a body past the bound),
-    // and for a login asked for when the user gave no name.
+    // whole response came (no connection, certificate refused, a stall, an answer past the
+    // limits' bytes or deadline), and for a login asked for when the user gave no name.
     HttpResponse Send(const HttpRequest& request,
                       const std::function<void(std::string_view)>& onBody = nullptr);
 
@@ -54,6 +64,7 @@ class HttpClient {
   private:
     void* m_curl;
     Credentials m_credentials;
+    HttpLimits m_limits;
 };
 
 // A URL resolved against a base (RFC 3986 5), as curl resolves it; throws SyncError for

@@ -22,12 +22,14 @@ struct Candidate {
 // Exact pairs first: a record equal to a card's record is that card.
 std::vector<size_t> PairEqual(const std::vector<SyncedCard>& state,
                               const std::vector<ContactRecord>& book, LocalDiff& diff) {
-    std::map<ContactRecord, std::vector<size_t>> byRecord;
+    // By the state's own records, not copies of them: a large book is not held twice.
+    auto less = [](const ContactRecord* a, const ContactRecord* b) { return *a < *b; };
+    std::map<const ContactRecord*, std::vector<size_t>, decltype(less)> byRecord(less);
     for (size_t i = state.size(); i-- > 0;)
-        byRecord[state[i].record].push_back(i); // popped from the back: first card first
+        byRecord[&state[i].record].push_back(i); // popped from the back: first card first
     std::vector<size_t> newHere;
     for (size_t j = 0; j < book.size(); ++j) {
-        auto it = byRecord.find(book[j]);
+        auto it = byRecord.find(&book[j]);
         if (it == byRecord.end() || it->second.empty()) {
             newHere.push_back(j);
             continue;

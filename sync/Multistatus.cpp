@@ -281,9 +281,13 @@ void MultistatusParser::Finish() {
 void MultistatusParser::Check(int result, const char* fault) {
     if (m_state->thrown)
         std::rethrow_exception(m_state->thrown);
-    if (result != 0 || !m_state->error.empty())
-        throw SyncError("la respuesta del servidor no es XML válido (" +
-                        (m_state->error.empty() ? std::string(fault) : m_state->error) + ")");
+    if (result == 0 && m_state->error.empty())
+        return;
+    // Named by the card whose response broke it, when its href was read.
+    const std::string& href = m_state->response.href;
+    throw SyncError("la respuesta del servidor no es XML válido" +
+                    (href.empty() ? std::string() : "; se rompe en la tarjeta «" + href + "»") +
+                    " (" + (m_state->error.empty() ? std::string(fault) : m_state->error) + ")");
 }
 
 const std::string& MultistatusParser::syncToken() const {

@@ -26,9 +26,9 @@ std::vector<LedgerOp> ContactChanges(const PlannedContact& contact,
     return ops;
 }
 
-std::vector<LedgerOp> ChangesWithoutRequests(const SyncPlan& plan,
-                                             const std::vector<ContactRecord>& book,
-                                             const std::vector<SyncedCard>& state) {
+void ChangesWithoutRequests(const SyncPlan& plan, const std::vector<ContactRecord>& book,
+                            const std::vector<SyncedCard>& state,
+                            const std::function<void(std::vector<LedgerOp>&&)>& onChanges) {
     std::vector<bool> uploaded(plan.contacts.size());
     std::set<std::string> deleting;
     for (const Action& action : plan.actions) {
@@ -38,25 +38,24 @@ std::vector<LedgerOp> ChangesWithoutRequests(const SyncPlan& plan,
             uploaded[action.contact] = true;
     }
     std::vector<bool> recordKept(book.size()), cardKept(state.size());
-    std::vector<LedgerOp> ops;
     for (size_t c = 0; c < plan.contacts.size(); ++c) {
         const PlannedContact& contact = plan.contacts[c];
         if (contact.bookIndex)
             recordKept[*contact.bookIndex] = true;
         if (contact.stateIndex)
             cardKept[*contact.stateIndex] = true;
-        if (!uploaded[c]) {
-            std::vector<LedgerOp> more = ContactChanges(contact, book, state);
-            ops.insert(ops.end(), more.begin(), more.end());
-        }
+        if (!uploaded[c])
+            if (std::vector<LedgerOp> ops = ContactChanges(contact, book, state); !ops.empty())
+                onChanges(std::move(ops));
     }
+    // The records first: a run stopped between the two keeps a card whose record is gone,
+    // which the next plan sees as deleted on both sides.
     for (size_t j = 0; j < book.size(); ++j)
         if (!recordKept[j])
-            ops.push_back({LedgerOp::RemoveRecord, {}, book[j], {}, j, {}});
+            onChanges({{LedgerOp::RemoveRecord, {}, book[j], {}, j, {}}});
     for (size_t i = 0; i < state.size(); ++i)
         if (!cardKept[i] && !deleting.count(state[i].href))
-            ops.push_back({LedgerOp::DropCard, state[i], {}, {}, 0, {}});
-    return ops;
+            onChanges({{LedgerOp::DropCard, state[i], {}, {}, 0, {}}});
 }
 
 } // namespace veldrano

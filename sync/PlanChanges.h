@@ -1,6 +1,7 @@
 #pragma once
 #include "sync/SyncLedger.h"
 
+#include <functional>
 #include <vector>
 
 namespace veldrano {
@@ -13,9 +14,11 @@ std::vector<LedgerOp> ContactChanges(const PlannedContact& contact,
                                      const std::vector<SyncedCard>& state);
 
 // The changes of a plan that need no request of the server: each contact without an action,
-// the records deleted there, and the cards no contact and no deletion keeps.
-std::vector<LedgerOp> ChangesWithoutRequests(const SyncPlan& plan,
-                                             const std::vector<ContactRecord>& book,
-                                             const std::vector<SyncedCard>& state);
+// the records deleted there, and the cards no contact and no deletion keeps. They are handed
+// to `onChanges` in groups that stand alone (one contact's changes, one record, one card), so
+// that a large plan is recorded a batch at a time instead of held whole a second time.
+void ChangesWithoutRequests(const SyncPlan& plan, const std::vector<ContactRecord>& book,
+                            const std::vector<SyncedCard>& state,
+                            const std::function<void(std::vector<LedgerOp>&&)>& onChanges);
 
 } // namespace veldrano

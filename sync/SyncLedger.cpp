@@ -128,6 +128,8 @@ std::string SyncJournalPath(const std::string& bookPath) {
 SyncLedger::SyncLedger(std::string bookPath, std::vector<ContactRecord> book,
                        std::vector<SyncedCard> cards)
     : m_journal(SyncJournalPath(bookPath)) {
+    m_book.reserve(book.size());
+    m_cards.reserve(cards.size());
     for (ContactRecord& record : book)
         m_book.emplace_back(std::move(record));
     for (SyncedCard& card : cards)
@@ -175,8 +177,9 @@ void SyncLedger::Record(const std::vector<LedgerOp>& ops) {
         Apply(op, true);
 }
 
-void SyncLedger::Commit(const std::function<void(const std::vector<ContactRecord>&)>& write) {
-    const std::vector<ContactRecord> book = Book();
+std::vector<ContactRecord>
+SyncLedger::Commit(const std::function<void(const std::vector<ContactRecord>&)>& write) {
+    std::vector<ContactRecord> book = Book();
     std::string mark;
     AppendLine(mark, Digest(book));
     AppendToFile(m_journal, mark);
@@ -184,6 +187,8 @@ void SyncLedger::Commit(const std::function<void(const std::vector<ContactRecord
     if (::unlink(m_journal.c_str()) != 0 && errno != ENOENT)
         throw FileError("Cannot delete file \"" + m_journal + "\". " + std::strerror(errno));
     m_book.assign(book.begin(), book.end());
+    m_bookChanged = false;
+    return book;
 }
 
 std::vector<ContactRecord> SyncLedger::Book() const {
@@ -236,11 +241,14 @@ void SyncLedger::Apply(const LedgerOp& op, bool toBook) {
                 m_book[*at] = op.after;
             else
                 m_book[*at].reset();
+            m_bookChanged = true;
         }
         break;
     case LedgerOp::AddRecord:
-        if (toBook)
+        if (toBook) {
             m_book.emplace_back(op.after);
+            m_bookChanged = true;
+        }
         break;
     case LedgerOp::Conflicted:
         break;

@@ -47,9 +47,14 @@ class SyncLedger {
     std::vector<ContactRecord> Book() const;
     std::vector<SyncedCard> Cards() const;
 
+    // Whether the book differs from the file it was read from (or last written to).
+    bool BookChanged() const { return m_bookChanged; }
+
     // The safe point: marks in the journal the book about to be written, calls `write` to
-    // write the book and then the state, and removes the journal. Throws FileError.
-    void Commit(const std::function<void(const std::vector<ContactRecord>&)>& write);
+    // write the book and then the state, and removes the journal. Returns the book written.
+    // Throws FileError.
+    std::vector<ContactRecord>
+    Commit(const std::function<void(const std::vector<ContactRecord>&)>& write);
 
   private:
     void Apply(const LedgerOp& op, bool toBook);
@@ -59,6 +64,7 @@ class SyncLedger {
     std::vector<std::optional<ContactRecord>> m_book; // a record removed leaves a hole
     std::vector<std::optional<SyncedCard>> m_cards;
     std::map<std::string, size_t> m_cardAt; // by href
+    bool m_bookChanged = false;
 };
 
 } // namespace veldrano

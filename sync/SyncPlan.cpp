@@ -13,6 +13,7 @@ class Planner {
         : m_state(state), m_book(book), m_server(server), m_diff(diff) {}
 
     SyncPlan Run() {
+        m_plan.contacts.reserve(m_book.size() + m_server.fetched.size());
         CollectCandidates();
         for (size_t j = 0; j < m_book.size(); ++j) {
             if (!m_diff.bookCard[j])
@@ -64,7 +65,7 @@ class Planner {
                 it == m_stateByHref.end() ||
                 (!m_diff.cardKept[it->second] && StatusOf(m_state[it->second]) == There::Changed);
             if (candidate)
-                m_candidates[card.record].push_back(&card);
+                m_candidates[&card.record].push_back(&card);
         }
     }
 
@@ -97,14 +98,23 @@ class Planner {
         ++m_plan.counts.changedThere;
     }
 
-    void NewHere(size_t j) {
-        const auto it = m_candidates.find(m_book[j]);
+    // A record here that a server card new to the state is equal to, field by field, is that
+    // card: uploaded by a run cut short, or by another client. Returns whether one was.
+    bool Adopt(size_t j, std::optional<size_t> i) {
+        const auto it = m_candidates.find(&m_book[j]);
         if (it == m_candidates.end() || it->second.empty())
-            return Create(j, std::nullopt);
+            return false;
         const ServerCard& there = *it->second.back();
         it->second.pop_back();
         m_consumed.insert(there.href);
-        Keep(m_book[j], CardOf(there, m_book[j]), j, StateIndexOf(there.href));
+        const std::optional<size_t> known = StateIndexOf(there.href);
+        Keep(m_book[j], CardOf(there, m_book[j]), j, known ? known : i);
+        return true;
+    }
+
+    void NewHere(size_t j) {
+        if (!Adopt(j, std::nullopt))
+            Create(j, std::nullopt);
     }
 
     void UnchangedHere(size_t i, size_t j) {
@@ -133,8 +143,9 @@ class Planner {
         case There::Unreadable: // left for a sync that can read the server's card
             Keep(m_book[j], card, j, i);
             break;
-        case There::Deleted: // changed here, deleted there: uploaded again as a new card
-            Create(j, i);
+        case There::Deleted:  // changed here, deleted there: uploaded again as a new card,
+            if (!Adopt(j, i)) // unless a run cut short already did
+                Create(j, i);
             break;
         case There::Unchanged:
         case There::Changed: {
@@ -183,7 +194,11 @@ class Planner {
     const ServerView& m_server;
     const LocalDiff& m_diff;
     std::map<std::string, size_t> m_stateByHref;
-    std::map<ContactRecord, std::vector<const ServerCard*>> m_candidates;
+    // By the fetched cards' own records, not copies of them.
+    struct ByRecord {
+        bool operator()(const ContactRecord* a, const ContactRecord* b) const { return *a < *b; }
+    };
+    std::map<const ContactRecord*, std::vector<const ServerCard*>, ByRecord> m_candidates;
     std::set<std::string> m_consumed; // candidate cards a new record here turned out to be
     SyncPlan m_plan;
 };

@@ -7,7 +7,8 @@ namespace veldrano {
 
 namespace {
 
-constexpr char kMagic[] = "VELDRANO-SYNC 1";
+constexpr char kMagicV1[] = "VELDRANO-SYNC 1"; // as v2, without the skipped cards
+constexpr char kMagic[] = "VELDRANO-SYNC 2";
 constexpr size_t kHeaderLines = 4;             // magic, address book, given URL, token
 constexpr size_t kCardLines = 3 + kFieldCount; // href, ETag, UID and the record
 
@@ -33,13 +34,28 @@ std::optional<SyncState> ReadSyncState(const std::string& path) {
     if (!StampOf(path).exists)
         return std::nullopt;
     const Lines lines = ReadTextLines(path);
-    if (lines.size() < kHeaderLines || lines[0] != kMagic ||
-        (lines.size() - kHeaderLines) % kCardLines != 0)
-        throw SyncError("el estado de sincronización «" + path +
-                        "» está dañado; bórrelo para sincronizar de nuevo desde cero");
-    SyncState state{lines[1], lines[2], lines[3], {}};
-    state.cards.reserve((lines.size() - kHeaderLines) / kCardLines);
-    for (size_t i = kHeaderLines; i < lines.size(); i += kCardLines) {
+    auto damaged = [&] {
+        return SyncError("el estado de sincronización «" + path +
+                         "» está dañado; bórrelo para sincronizar de nuevo desde cero");
+    };
+    if (lines.size() < kHeaderLines || (lines[0] != kMagic && lines[0] != kMagicV1))
+        throw damaged();
+    SyncState state{lines[1], lines[2], lines[3], {}, {}};
+    size_t first = kHeaderLines;
+    if (lines[0] == kMagic) { // the count of skipped cards, then their hrefs
+        if (lines.size() == first || lines[first].empty() || lines[first].size() > 9 ||
+            lines[first].find_first_not_of("0123456789") != std::string::npos)
+            throw damaged();
+        const size_t count = std::stoull(lines[first++]);
+        if (count > lines.size() - first)
+            throw damaged();
+        state.pending.insert(lines.begin() + first, lines.begin() + first + count);
+        first += count;
+    }
+    if ((lines.size() - first) % kCardLines != 0)
+        throw damaged();
+    state.cards.reserve((lines.size() - first) / kCardLines);
+    for (size_t i = first; i < lines.size(); i += kCardLines) {
         SyncedCard card{lines[i], lines[i + 1], lines[i + 2], {}};
         for (int k = 0; k < kFieldCount; ++k)
             card.record[k] = lines[i + 3 + k];
@@ -54,6 +70,9 @@ void WriteSyncState(const std::string& path, const SyncState& state) {
     // Server texts go one a line: a line break in one would shift every line after it.
     for (const std::string* text : {&state.addressBook, &state.givenUrl, &state.token})
         AppendLine(out, SingleLine(*text));
+    AppendLine(out, std::to_string(state.pending.size()));
+    for (const std::string& href : state.pending)
+        AppendLine(out, SingleLine(href));
     for (const SyncedCard& card : state.cards) {
         AppendLine(out, SingleLine(card.href));
         AppendLine(out, SingleLine(card.etag));

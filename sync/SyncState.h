@@ -2,6 +2,7 @@
 #include "sync/SyncedCard.h"
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -9,12 +10,14 @@ namespace veldrano {
 
 // What a book remembers of its last sync, in a hidden file beside it: the address book's
 // URL, the URL the user gave (a server's root leads to it), the server's sync token and the
-// cards as last synced.
+// cards as last synced, and the cards skipped (unreadable, too large), which every sync
+// asks for again, whatever the token says, until they can be read or are gone.
 struct SyncState {
     std::string addressBook;
     std::string givenUrl;
     std::string token;
     std::vector<SyncedCard> cards;
+    std::set<std::string> pending; // hrefs
 };
 
 // ".casa.kbx.sync" beside "casa.kbx".

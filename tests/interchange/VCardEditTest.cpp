@@ -84,6 +84,16 @@ TEST(VCardEdit, ReplacesOnlyThePropertiesOfChangedFields) {
          PhoneCardWith({{"TEL;TYPE=HOME,VOICE:912 000 001\r\n", ""},
                         {"item1.EMAIL;TYPE=INTERNET:ana@casa.example",
                          "item1.EMAIL;TYPE=INTERNET:ana@nueva.example"}})},
+        {"an emptied e-mail sets the second address aside: the card reads back without one",
+         {{Field::e_mail, ""}},
+         PhoneCardWith(
+             {{"item1.EMAIL;TYPE=INTERNET:ana@casa.example\r\n", ""},
+              {"EMAIL;TYPE=INTERNET,WORK:", "EMAIL;TYPE=INTERNET,WORK;X-VELDRANO-ASIDE=1:"}})},
+        {"so does an emptied mobile with the second mobile",
+         {{Field::movil, ""}},
+         PhoneCardWith(
+             {{"TEL;TYPE=CELL:600 000 001\r\n", ""},
+              {"TEL;TYPE=CELL:600 000 002", "TEL;TYPE=CELL;X-VELDRANO-ASIDE=1:600 000 002"}})},
         {"a field the card had no property for is added at its end",
          {{Field::fax, "913 000 000"}, {Field::web, "https://ana.example/a,b"}},
          PhoneCardWith({{"END:VCARD", "TEL;TYPE=fax:913 000 000\r\n"
@@ -100,6 +110,50 @@ TEST(VCardEdit, ReplacesOnlyThePropertiesOfChangedFields) {
         const std::string updated = UpdateVCard(kPhoneCard, changed, record);
         EXPECT_EQ(updated, row.expected);
         EXPECT_EQ(RecordOf(updated), record);
+    }
+}
+
+// A field emptied and then given a value again gets a property of its own; the address set
+// aside stays aside, and another program's edit that drops the mark brings it back.
+TEST(VCardEdit, AnAddressSetAsideStaysAsideUntilTheMarkIsGone) {
+    ContactRecord record = RecordOf(kPhoneCard);
+    FieldSet mail;
+    mail.set(FieldIndex(Field::e_mail));
+    record[FieldIndex(Field::e_mail)] = "";
+    const std::string emptied = UpdateVCard(kPhoneCard, mail, record);
+    record[FieldIndex(Field::e_mail)] = "ana@nueva.example";
+    const std::string again = UpdateVCard(emptied, mail, record);
+    EXPECT_EQ(RecordOf(again), record);
+    EXPECT_NE(again.find("X-VELDRANO-ASIDE=1:ana@trabajo.example\r\n"), std::string::npos);
+    EXPECT_NE(again.find("EMAIL:ana@nueva.example\r\nEND:VCARD"), std::string::npos) << again;
+    std::string unmarked = emptied;
+    unmarked.erase(unmarked.find(";X-VELDRANO-ASIDE=1"), 19);
+    EXPECT_EQ(RecordOf(unmarked)[FieldIndex(Field::e_mail)], "ana@trabajo.example");
+}
+
+// Cards a server may hold that are odd but readable stay readable, and read back with the
+// field edited: a line after a blank one that starts with white space, an address whose
+// last part ends in a lone backslash.
+TEST(VCardEdit, OddCardsReadBackWithTheEdit) {
+    const struct {
+        const char* name;
+        std::string card;
+        Field field;
+    } rows[] = {
+        {"a line after a blank one starts with white space",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ana\r\n\r\n X-A:1\r\nEND:VCARD\r\n", Field::web},
+        {"a lone backslash ends the address",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ana\r\nADR:;;Calle\\\r\nEND:VCARD\r\n", Field::cp},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ContactRecord record = RecordOf(row.card);
+        record[FieldIndex(row.field)] = "28001";
+        FieldSet changed;
+        changed.set(FieldIndex(row.field));
+        ContactRecord back;
+        EXPECT_NO_THROW(back = RecordOf(UpdateVCard(row.card, changed, record)));
+        EXPECT_EQ(back, record);
     }
 }
 

@@ -1,85 +1,16 @@
-#include "sync/BookSync.h"
-#include "sync/SyncState.h"
+#include "tests/sync/ScriptedServer.h"
 
 #include "book/BookFile.h"
 #include "files/TextFile.h"
 #include "sync/SyncError.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/net/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 using namespace veldrano;
+using namespace veldrano::test::dav;
 using veldrano::test::LoopbackServer;
-
-namespace {
-
-// One answer of the scripted server: it takes the request, answers and closes.
-void Answer(LoopbackServer& server, const std::string& status, const std::string& body,
-            const std::string& headers = "") {
-    server.accept()
-        .drain(LoopbackServer::Ms(250))
-        .send("HTTP/1.1 " + status + "\r\nConnection: close\r\n" + headers +
-              "Content-Type: application/xml\r\nContent-Length: " + std::to_string(body.size()) +
-              "\r\n\r\n" + body)
-        .close();
-}
-
-std::string Multistatus(const std::string& responses, const std::string& token = "t-2") {
-    return "<?xml version=\"1.0\"?><multistatus xmlns=\"DAV:\" "
-           "xmlns:C=\"urn:ietf:params:xml:ns:carddav\"><sync-token>" +
-           token + "</sync-token>" + responses + "</multistatus>";
-}
-
-std::string CardResponse(const std::string& href, const std::string& etag,
-                         const std::string& card) {
-    return "<response><href>" + href + "</href><propstat><prop><getetag>" + etag +
-           "</getetag><C:address-data>" + card +
-           "</C:address-data></prop><status>HTTP/1.1 200 OK</status></propstat></response>";
-}
-
-ContactRecord Ana(const std::string& tel, const std::string& mail) {
-    ContactRecord r;
-    r[FieldIndex(Field::nombre)] = "Ana Ruiz";
-    r[FieldIndex(Field::telefono)] = tel;
-    r[FieldIndex(Field::e_mail)] = mail;
-    return r;
-}
-
-std::string AnaCard(const std::string& tel, const std::string& mail) {
-    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:a\r\nFN:Ana Ruiz\r\nN:Ruiz;Ana;;;\r\n"
-           "TEL;TYPE=home:" +
-           tel + "\r\nEMAIL:" + mail + "\r\nNOTE:del tel\xC3\xA9" + "fono\r\nEND:VCARD\r\n";
-}
-
-struct Synced {
-    test::TempDir dir;
-    LoopbackServer server;
-    std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/ana/l/";
-    std::string book = dir.file("casa.kbx").string();
-
-    // A book synced before with Ana's card, now holding `here`.
-    explicit Synced(const ContactRecord& here) {
-        WriteSyncState(
-            SyncStatePath(book),
-            {url, url, "t-1", {{"/ana/l/a.vcf", "\"1\"", "a", Ana("1", "ana@a.example")}}});
-        BookStore store;
-        store.insert(0, here);
-        WriteBookFile(book, {}, store);
-    }
-
-    SyncReport Run() {
-        SyncOptions options;
-        options.book = book;
-        options.url = url;
-        options.credentials = {"ana", "secreto"}; // over plain HTTP: the server is this machine
-        return SyncBook(options);
-    }
-};
-
-} // namespace
 
 // A card changed on the server between its fetch and the upload: the conditional PUT is
 // refused (412), and a new plan from the server's changes since merges and sends it again.
@@ -166,7 +97,16 @@ TEST(ScriptedServer, FailureEndsTheRunWithWhatTheServerSaid) {
          "la respuesta del servidor no es XML válido"},
         {"not a multistatus", multistatus + "<html xmlns=\"DAV:\"/>",
          "la respuesta del servidor no es un «multistatus» de WebDAV"},
-        {"no answer at all", "", "error de comunicación con «URL»"},
+        {"no answer at all", "", "el servidor de «URL» ha cerrado la conexión sin responder"},
+        {"an answer cut short",
+         "HTTP/1.1 207 Multi-Status\r\nConnection: close\r\nContent-Length: 999\r\n\r\n<multi",
+         "la conexión con el servidor de «URL» se ha cortado a mitad de su respuesta"},
+        {"a card that breaks the XML is named by its href",
+         multistatus + "<multistatus xmlns=\"DAV:\"><response><href>/ana/l/b.vcf</href>"
+                       "<propstat><prop><getetag>\"1\"</getetag></prop></propstat></resp>",
+         "la respuesta del servidor no es XML válido; se rompe en la tarjeta «/ana/l/b.vcf» "
+         "(Opening and "
+         "ending tag mismatch"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
