@@ -52,8 +52,7 @@ std::optional<QString> QtPlatformServices::getOpenFileName(QWidget* parent, cons
 }
 
 std::optional<QString> QtPlatformServices::getSaveFileName(QWidget* parent, const QString& title,
-                                                           const QString& filter,
-                                                           QString* chosen) {
+                                                           const QString& filter, QString* chosen) {
     // No overwrite question: the program appends ".kbx" itself and replaces the file.
     QString name = QFileDialog::getSaveFileName(parent, title, QString(), filter, chosen,
                                                 QFileDialog::DontConfirmOverwrite);
