@@ -98,14 +98,23 @@ class Planner {
         ++m_plan.counts.changedThere;
     }
 
-    void NewHere(size_t j) {
+    // A record here that a server card new to the state is equal to, field by field, is that
+    // card: uploaded by a run cut short, or by another client. Returns whether one was.
+    bool Adopt(size_t j, std::optional<size_t> i) {
         const auto it = m_candidates.find(&m_book[j]);
         if (it == m_candidates.end() || it->second.empty())
-            return Create(j, std::nullopt);
+            return false;
         const ServerCard& there = *it->second.back();
         it->second.pop_back();
         m_consumed.insert(there.href);
-        Keep(m_book[j], CardOf(there, m_book[j]), j, StateIndexOf(there.href));
+        const std::optional<size_t> known = StateIndexOf(there.href);
+        Keep(m_book[j], CardOf(there, m_book[j]), j, known ? known : i);
+        return true;
+    }
+
+    void NewHere(size_t j) {
+        if (!Adopt(j, std::nullopt))
+            Create(j, std::nullopt);
     }
 
     void UnchangedHere(size_t i, size_t j) {
@@ -134,8 +143,9 @@ class Planner {
         case There::Unreadable: // left for a sync that can read the server's card
             Keep(m_book[j], card, j, i);
             break;
-        case There::Deleted: // changed here, deleted there: uploaded again as a new card
-            Create(j, i);
+        case There::Deleted:  // changed here, deleted there: uploaded again as a new card,
+            if (!Adopt(j, i)) // unless a run cut short already did
+                Create(j, i);
             break;
         case There::Unchanged:
         case There::Changed: {
