@@ -33,7 +33,9 @@ class Sync {
         LoadBook();
         FindAddressBook();
         m_report.addressBook = m_addressBook;
-        PlanExecutor executor(m_options, m_dav, m_addressBook, m_charset, *m_ledger, m_report);
+        PlanExecutor executor(
+            m_options, m_dav, m_addressBook, m_charset,
+            [this]() -> SyncLedger& { return Ledger(); }, m_report);
         for (int round = 1;; ++round) {
             std::string token;
             const bool refused = Round(executor, token);
@@ -88,13 +90,21 @@ class Sync {
             for (size_t i = 0; i < loaded.records.size(); ++i)
                 book.push_back(loaded.records.record(i));
         }
+        m_book = std::move(book);
         // What a run cut short finished is taken up from its journal.
-        const bool cutShort = StampOf(SyncJournalPath(m_options.book)).exists;
-        m_ledger.emplace(m_options.book, std::move(book), m_state.cards);
-        m_report.conflicts = m_ledger->Replay();
-        m_book = m_ledger->Book();
-        if (cutShort)
+        if (StampOf(SyncJournalPath(m_options.book)).exists) {
+            m_report.conflicts = Ledger().Replay();
+            m_book = m_ledger->Book();
             m_state.cards = m_ledger->Cards();
+        }
+    }
+
+    // The ledger of this round's changes, made when the first one is recorded: a round that
+    // changes nothing holds the book and the state once, not twice.
+    SyncLedger& Ledger() {
+        if (!m_ledger)
+            m_ledger.emplace(m_options.book, m_book, m_state.cards);
+        return *m_ledger;
     }
 
     void FindAddressBook() {
@@ -243,11 +253,12 @@ class Sync {
             batch.insert(batch.end(), std::make_move_iterator(ops.begin()),
                          std::make_move_iterator(ops.end()));
             if (batch.size() >= kOpsPerEntry) {
-                m_ledger->Record(batch);
+                Ledger().Record(batch);
                 batch.clear();
             }
         });
-        m_ledger->Record(batch);
+        if (!batch.empty())
+            Ledger().Record(batch);
     }
 
     void Add(const SyncCounts& c) {
@@ -260,12 +271,23 @@ class Sync {
     // A safe point: the book and the state as the actions done left them, and a new round
     // starts from them.
     void Save(const std::string& token) {
+        SyncState state{m_addressBook,
+                        m_state.givenUrl.empty() ? m_options.url : m_state.givenUrl,
+                        token,
+                        {},
+                        std::move(m_pending)};
+        m_pending.clear();
+        if (!m_ledger) { // nothing changed: the book stays as it was read
+            state.cards = std::move(m_state.cards);
+            WriteSyncState(m_statePath, state);
+            m_state = std::move(state);
+            return;
+        }
         // The round's starting points, let go (buffers and all): the ledger holds what they
         // became.
         std::vector<ContactRecord>().swap(m_book);
         std::vector<SyncedCard>().swap(m_state.cards);
-        SyncState state{m_addressBook, m_state.givenUrl.empty() ? m_options.url : m_state.givenUrl,
-                        token, m_ledger->Cards(), std::move(m_pending)};
+        state.cards = m_ledger->TakeCards();
         const bool changed = m_ledger->BookChanged();
         m_book = m_ledger->Commit([&](const std::vector<ContactRecord>& book) {
             // The book is written only when it changed, so that a window holding it is not
@@ -280,7 +302,7 @@ class Sync {
             WriteSyncState(m_statePath, state);
         });
         m_state = std::move(state);
-        m_pending.clear();
+        m_ledger.reset(); // the next round starts from what was written
     }
 
     const SyncOptions& m_options;

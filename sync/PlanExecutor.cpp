@@ -35,9 +35,10 @@ std::string NewUuid() {
 } // namespace
 
 PlanExecutor::PlanExecutor(const SyncOptions& options, CardDavClient& dav, std::string addressBook,
-                           Charset& charset, SyncLedger& ledger, SyncReport& report)
+                           Charset& charset, std::function<SyncLedger&()> ledger,
+                           SyncReport& report)
     : m_options(options), m_dav(dav), m_addressBook(std::move(addressBook)), m_charset(charset),
-      m_ledger(ledger), m_report(report) {}
+      m_ledger(std::move(ledger)), m_report(report) {}
 
 bool PlanExecutor::Execute(SyncPlan& plan, const std::vector<ContactRecord>& book,
                            const std::vector<SyncedCard>& state) {
@@ -79,7 +80,7 @@ ContactRecord PlanExecutor::ToUtf8(const ContactRecord& record) {
 }
 
 void PlanExecutor::Done(const char* what, std::vector<LedgerOp> ops) {
-    m_ledger.Record(ops);
+    m_ledger().Record(ops);
     if (m_options.afterAction)
         m_options.afterAction(what);
 }

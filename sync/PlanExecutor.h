@@ -3,6 +3,7 @@
 #include "sync/SyncLedger.h"
 #include "text/Charset.h"
 
+#include <functional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -18,7 +19,7 @@ namespace veldrano {
 class PlanExecutor {
   public:
     PlanExecutor(const SyncOptions& options, CardDavClient& dav, std::string addressBook,
-                 Charset& charset, SyncLedger& ledger, SyncReport& report);
+                 Charset& charset, std::function<SyncLedger&()> ledger, SyncReport& report);
 
     // Returns whether some request was refused. Throws SyncError and FileError.
     bool Execute(SyncPlan& plan, const std::vector<ContactRecord>& book,
@@ -36,7 +37,7 @@ class PlanExecutor {
     CardDavClient& m_dav;
     std::string m_addressBook;
     Charset& m_charset;
-    SyncLedger& m_ledger;
+    std::function<SyncLedger&()> m_ledger; // made when the first change is recorded
     SyncReport& m_report;
     const std::vector<ContactRecord>* m_book = nullptr;
     const std::vector<SyncedCard>* m_state = nullptr;

@@ -179,14 +179,18 @@ void SyncLedger::Record(const std::vector<LedgerOp>& ops) {
 
 std::vector<ContactRecord>
 SyncLedger::Commit(const std::function<void(const std::vector<ContactRecord>&)>& write) {
-    std::vector<ContactRecord> book = Book();
+    std::vector<ContactRecord> book;
+    book.reserve(m_book.size());
+    for (auto& record : m_book)
+        if (record)
+            book.push_back(std::move(*record));
+    std::vector<std::optional<ContactRecord>>().swap(m_book);
     std::string mark;
     AppendLine(mark, Digest(book));
     AppendToFile(m_journal, mark);
     write(book);
     if (::unlink(m_journal.c_str()) != 0 && errno != ENOENT)
         throw FileError("Cannot delete file \"" + m_journal + "\". " + std::strerror(errno));
-    m_book.assign(book.begin(), book.end());
     m_bookChanged = false;
     return book;
 }
@@ -204,6 +208,17 @@ std::vector<SyncedCard> SyncLedger::Cards() const {
     for (const auto& card : m_cards)
         if (card)
             cards.push_back(*card);
+    return cards;
+}
+
+std::vector<SyncedCard> SyncLedger::TakeCards() {
+    std::vector<SyncedCard> cards;
+    cards.reserve(m_cards.size());
+    for (auto& card : m_cards)
+        if (card)
+            cards.push_back(std::move(*card));
+    std::vector<std::optional<SyncedCard>>().swap(m_cards);
+    m_cardAt.clear();
     return cards;
 }
 

@@ -46,13 +46,16 @@ class SyncLedger {
 
     std::vector<ContactRecord> Book() const;
     std::vector<SyncedCard> Cards() const;
+    // The cards, moved out: for the safe point, after which the ledger is spent.
+    std::vector<SyncedCard> TakeCards();
 
     // Whether the book differs from the file it was read from (or last written to).
     bool BookChanged() const { return m_bookChanged; }
 
     // The safe point: marks in the journal the book about to be written, calls `write` to
-    // write the book and then the state, and removes the journal. Returns the book written.
-    // Throws FileError.
+    // write the book and then the state, and removes the journal. Returns the book written,
+    // moved out: the ledger is spent, and the next round starts one of its own. Throws
+    // FileError.
     std::vector<ContactRecord>
     Commit(const std::function<void(const std::vector<ContactRecord>&)>& write);
 
