@@ -66,12 +66,12 @@ size_t ColumnNamed(const std::vector<std::string>& header, std::string_view name
 
 } // namespace
 
-ColumnMapping MapColumnsByName(const std::vector<std::string>& header, std::string_view spec) {
+ColumnMapping MapColumnsByName(const std::vector<std::string>& header, std::string_view pairs) {
     ColumnMapping mapping(header.size(), -1);
-    while (!spec.empty()) {
-        const size_t comma = spec.find(',');
-        const std::string_view pair = spec.substr(0, comma);
-        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+    while (!pairs.empty()) {
+        const size_t comma = pairs.find(',');
+        const std::string_view pair = pairs.substr(0, comma);
+        pairs = comma == std::string_view::npos ? std::string_view() : pairs.substr(comma + 1);
         const size_t eq = pair.find('=');
         if (eq == std::string_view::npos)
             throw InterchangeError(0,

@@ -39,11 +39,11 @@ std::vector<std::vector<std::string>> CsvHead(std::string_view bytes, size_t row
 
 namespace veldrano {
 
-// The mapping that `spec` ("Nombre=Full name,Teléfono=Tel") gives the columns of `header`:
-// each pair names a field (its column caption, its label in the record dialogs or its own
-// name) and a column of the header, both in any case and with or without accents. Columns
-// it does not name are not imported. Throws InterchangeError naming a field or column that
+// The mapping that `pairs` ("Nombre=Full name,Teléfono=Tel", as --columns takes them) gives the
+// columns of `header`: each pair names a field (its column caption, its label in the record dialogs
+// or its own name) and a column of the header, both in any case and with or without accents.
+// Columns it does not name are not imported. Throws InterchangeError naming a field or column that
 // is not there, with those that are.
-ColumnMapping MapColumnsByName(const std::vector<std::string>& header, std::string_view spec);
+ColumnMapping MapColumnsByName(const std::vector<std::string>& header, std::string_view pairs);
 
 } // namespace veldrano

@@ -497,12 +497,12 @@ TEST(Import, UnknownColumnsArePreviewedAndImportAsTheUserMapsThem) {
                                                 "", "955"}));
     EXPECT_EQ(result.records[1], (ContactRecord{"Luis Gil"}));
 
-    for (const char* spec : {"Ciudad=Tel", "Nombre=Ciudadano", "Nombre"}) {
+    for (const char* pairs : {"Ciudad=Tel", "Nombre=Ciudadano", "Nombre"}) {
         try {
-            MapColumnsByName(preview.columns, spec);
-            ADD_FAILURE() << "accepted " << spec;
+            MapColumnsByName(preview.columns, pairs);
+            ADD_FAILURE() << "accepted " << pairs;
         } catch (const InterchangeError& e) {
-            EXPECT_NE(std::string(e.what()).find(spec[0] == 'C' ? "Ciudad" : "Nombre"),
+            EXPECT_NE(std::string(e.what()).find(pairs[0] == 'C' ? "Ciudad" : "Nombre"),
                       std::string::npos)
                 << e.what();
         }
