@@ -179,7 +179,7 @@ void FileCommands::GuardarAgenda() {
     m_state.SinAgenda = false;
 }
 
-bool FileCommands::GuardarAgendaComo(bool exports) {
+FileCommands::SaveAsResult FileCommands::GuardarAgendaComo(bool exports) {
     static const char* const kVCard = "Contactos vCard (*.vcf)";
     static const char* const kCsv = "Contactos CSV (*.csv)";
     QString filter = U("Agendas (*.kbx)"), chosen;
@@ -187,19 +187,21 @@ bool FileCommands::GuardarAgendaComo(bool exports) {
         filter += U(";;%1;;%2").arg(U(kVCard), U(kCsv));
     auto name = m_platform.getSaveFileName(&m_window, U("Guardar Agenda"), filter, &chosen);
     if (!name)
-        return false;
+        return SaveAsResult::Cancelled;
     if (exports && (chosen == U(kVCard) || chosen == U(kCsv))) {
-        exportContacts(*name, chosen == U(kVCard) ? ContactFormat::VCard : ContactFormat::Csv);
-        return false;
+        return exportContacts(*name,
+                              chosen == U(kVCard) ? ContactFormat::VCard : ContactFormat::Csv)
+                   ? SaveAsResult::Exported
+                   : SaveAsResult::Cancelled;
     }
     const std::string target = PathBytes(*name + QStringLiteral(".kbx"));
     if (!writeBook(target))
-        return false;
+        return SaveAsResult::Cancelled;
     m_state.ArchivoActual = target;
     m_watcher->watch(target);
     m_state.ArchivoNuevo = false;
     m_state.SinAgenda = false;
-    return true;
+    return SaveAsResult::Saved;
 }
 
 // ---- commands
@@ -266,9 +268,8 @@ void FileCommands::GuardarExecute() {
 }
 
 void FileCommands::GuardarComoClick() {
-    // An export says so in the status panel; the book's file name stays for a save.
-    const QString before = m_status.text();
-    if (GuardarAgendaComo(true) || m_status.text() == before)
+    // An export says so in the status panel; otherwise it shows the book's file name.
+    if (GuardarAgendaComo(true) != SaveAsResult::Exported)
         m_status.setText(PathText(m_state.ArchivoActual));
 }
 

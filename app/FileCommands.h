@@ -55,8 +55,9 @@ class FileCommands : public QObject {
   private:
     void AbrirAgenda();
     void GuardarAgenda();
-    // With `exports`, the dialog also offers vCard and CSV; true when it wrote the book.
-    bool GuardarAgendaComo(bool exports = false);
+    // With `exports`, the dialog also offers vCard and CSV.
+    enum class SaveAsResult { Cancelled, Saved, Exported };
+    SaveAsResult GuardarAgendaComo(bool exports = false);
     void NuevaAgenda();
     void GuardarRecientes();
     void saveQuestion();
