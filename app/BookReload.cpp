@@ -1,6 +1,8 @@
 // The open book follows its file: a change another program makes reaches the window.
 #include "app/BookList.h"
 #include "app/FileCommands.h"
+#include "app/WindowSync.h"
+#include "book/MergeEdits.h"
 #include "model/BookModel.h"
 #include "qtsupport/PlatformServices.h"
 
@@ -13,6 +15,8 @@ using namespace veldrano;
 void FileCommands::fileChangedOnDisk() {
     if (m_state.ArchivoNuevo || m_state.SinAgenda)
         return; // the window shows no book of that file
+    if (m_sync && m_sync->running())
+        return; // the sync's own writes are taken up when it ends
     const std::string& path = m_state.ArchivoActual;
     const FileStamp now = StampOf(path);
     if (!now.exists || now == m_onDisk || now == m_declined)
@@ -24,7 +28,7 @@ void FileCommands::fileChangedOnDisk() {
         return; // not (yet) a whole book: the writer's next change calls again
     }
     const QString name = QFile::decodeName(QByteArray::fromStdString(path));
-    if (m_state.Modificado &&
+    if (m_edited &&
         !m_platform.askYesNo(&m_window, QStringLiteral("Aviso!"),
                              QString::fromUtf8("El archivo %1 ha cambiado en el disco. ¿Desea "
                                                "cargarlo de nuevo y perder los cambios "
@@ -58,4 +62,32 @@ void FileCommands::reloadKeepingPlace(LoadedBook book) {
                                                          QItemSelectionModel::NoUpdate);
         break;
     }
+}
+
+void FileCommands::syncChangedBook(BookStore base) {
+    const FileStamp now = StampOf(m_state.ArchivoActual);
+    if (!now.exists || now == m_onDisk)
+        return;
+    if (m_edited) {
+        // Never under the user's hands: the next Save puts the edits into the synced file.
+        m_syncBase = std::move(base);
+        m_syncWrote = now;
+        m_declined = now; // nothing to ask about either
+        return;
+    }
+    reloadKeepingPlace(ReadBookFile(m_state.ArchivoActual));
+}
+
+void FileCommands::mergeSyncedBook(const std::string& path) {
+    LoadedBook merged;
+    for (int k = 0; k < kFieldCount; ++k)
+        merged.hidden[k] = m_state.ColumnaOculta[k] != 0; // the window's columns stay
+    const std::vector<ContactRecord> records =
+        MergeEdits(*m_syncBase, m_model.store(), ReadBookFile(path).records);
+    merged.records.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        merged.records.insert(i, records[i]);
+    const bool modified = m_state.Modificado;
+    reloadKeepingPlace(std::move(merged));
+    m_state.Modificado = modified; // a save keeps it, as always
 }

@@ -103,7 +103,7 @@ void Commands::createMenus(QMainWindow& w) {
         m->setObjectName(QString::fromLatin1(name));
         return m;
     };
-    QMenu* archivo = menu("Archivo1", "&Archivo");
+    QMenu* archivo = Archivo1 = menu("Archivo1", "&Archivo");
     archivo->addAction(Nueva);
     // The menu item reads "&Abrir..." while the command's caption is "&Abrir".
     QAction* abrirItem = archivo->addAction(Abrir->icon(), U("&Abrir..."));

@@ -25,6 +25,7 @@ struct Commands {
     QAction *BrowseURL1, *BrowseURL2, *Enviaremailautor1, *Acercade1, *Notas;
     QAction* BorrarRegistroPopup; // the pop-up's "&Borrar Registro", which runs cut
 
+    QMenu* Archivo1 = nullptr;
     QMenu* Mantenimiento1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QToolBar* ToolBar1 = nullptr;

@@ -2,6 +2,7 @@
 
 #include "app/BookList.h"
 #include "app/BookWatcher.h"
+#include "app/WindowSync.h"
 #include "model/BookModel.h"
 #include "app/Commands.h"
 #include "book/BookFile.h"
@@ -40,7 +41,12 @@ FileCommands::FileCommands(QMainWindow& window, PlatformServices& platform, Wind
                            BookModel& model, BookList& list, Commands& commands, QLabel& status)
     : QObject(&window), m_window(window), m_platform(platform), m_state(state), m_model(model),
       m_list(list), m_commands(commands), m_status(status),
-      m_watcher(new BookWatcher(this, [this] { fileChangedOnDisk(); })) {}
+      m_watcher(new BookWatcher(this, [this] { fileChangedOnDisk(); })) {
+    const auto edited = [this] { m_edited = true; };
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, edited);
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, edited);
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, edited);
+}
 
 // ---- recent files
 
@@ -125,10 +131,13 @@ void FileCommands::CargarAgenda(const QString& path) {
         return;
     }
     showBook(path, std::move(book));
+    if (m_sync)
+        m_sync->bookOpened();
 }
 
 void FileCommands::showBook(const QString& path, LoadedBook book) {
     m_state.BorradoUltimo = false;
+    m_syncBase.reset();
     bookCameIn(PathBytes(path));
     m_status.setText(path);
     m_list.Quietly([&] { m_model.clear(); });
@@ -145,6 +154,7 @@ void FileCommands::showBook(const QString& path, LoadedBook book) {
                           m_commands.SeleccionarTodo1},
                          true);
     m_state.Modificado = false;
+    m_edited = false;
 }
 
 void FileCommands::AbrirAgenda() {
@@ -154,21 +164,27 @@ void FileCommands::AbrirAgenda() {
 }
 
 bool FileCommands::writeBook(const std::string& target) {
+    if (m_sync)
+        m_sync->waitIdle(); // the sync writes the file too: one writer at a time
     // Another program (a sync, an editor) may have changed the file since; its change is not
     // thrown away without asking.
     if (target == m_state.ArchivoActual && m_onDisk.exists) {
         const FileStamp now = StampOf(target);
-        if (now.exists && now != m_onDisk &&
-            !m_platform.askYesNo(
-                &m_window, U("Aviso!"),
-                U("El archivo %1 ha cambiado en el disco desde que se abrió. ¿Desea "
-                  "sobrescribirlo?")
-                    .arg(PathText(target)),
-                Icon::Question))
+        if (m_syncBase && now == m_syncWrote)
+            mergeSyncedBook(target); // our own sync's change: nothing to ask
+        else if (now.exists && now != m_onDisk &&
+                 !m_platform.askYesNo(
+                     &m_window, U("Aviso!"),
+                     U("El archivo %1 ha cambiado en el disco desde que se abrió. ¿Desea "
+                       "sobrescribirlo?")
+                         .arg(PathText(target)),
+                     Icon::Question))
             return false;
     }
     WriteBookFile(target, m_state.ColumnaOculta, m_model.store());
     m_onDisk = StampOf(target);
+    m_syncBase.reset();
+    m_edited = false;
     return true;
 }
 
@@ -235,6 +251,10 @@ void FileCommands::NuevaAgenda() {
     m_state.ArchivoNuevo = true;
     m_state.SinAgenda = false;
     m_state.Modificado = false;
+    m_syncBase.reset();
+    m_edited = false;
+    if (m_sync)
+        m_sync->bookClosed();
 }
 
 void FileCommands::NuevaExecute() {
@@ -265,12 +285,17 @@ void FileCommands::GuardarExecute() {
     else
         GuardarAgenda();
     m_status.setText(PathText(m_state.ArchivoActual));
+    if (m_sync && !m_edited)
+        m_sync->bookSaved();
 }
 
 void FileCommands::GuardarComoClick() {
     // An export says so in the status panel; otherwise it shows the book's file name.
-    if (GuardarAgendaComo(true) != SaveAsResult::Exported)
+    const SaveAsResult result = GuardarAgendaComo(true);
+    if (result != SaveAsResult::Exported)
         m_status.setText(PathText(m_state.ArchivoActual));
+    if (m_sync && result == SaveAsResult::Saved)
+        m_sync->bookSaved();
 }
 
 void FileCommands::BorrarAgendaExecute() {
@@ -280,8 +305,11 @@ void FileCommands::BorrarAgendaExecute() {
             Icon::None))
         return;
     // The file goes first: when it cannot be deleted the book stays in the window.
-    if (!m_state.ArchivoNuevo)
+    if (!m_state.ArchivoNuevo) {
+        if (m_sync)
+            m_sync->waitIdle(); // a sync would write it back
         RemoveFile(m_state.ArchivoActual);
+    }
     NuevaAgenda();
 }
 

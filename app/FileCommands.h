@@ -11,6 +11,7 @@
 
 class BookList;
 class BookWatcher;
+class WindowSync;
 class BookModel;
 class PlatformServices;
 class QLabel;
@@ -47,6 +48,16 @@ class FileCommands : public QObject {
     // A file dropped on the window: opened as Open opens it, after the same question.
     void OpenDropped(const QString& path);
 
+    // Rows added, changed or removed since the window last read or wrote its file (unlike
+    // Modificado, which a save keeps and a copy sets).
+    bool unsavedEdits() const { return m_edited; }
+
+    // The book's sync, told when a book comes in, is saved or goes.
+    void setSync(WindowSync* sync) { m_sync = sync; }
+    // A sync rewrote the book's file with what it fetched, starting from `base`: shown at
+    // once without unsaved edits, merged into them at the next Save otherwise.
+    void syncChangedBook(veldrano::BookStore base);
+
     // The open dialog's file types: the book's first, then the contacts of other programs.
     static const char* const kOpenFilter;
     // A vCard, CSV or LDIF file by its name; any other opens as a book, as it always has.
@@ -73,6 +84,8 @@ class FileCommands : public QObject {
     // edits; the chosen contact stays chosen and the list where it was.
     void fileChangedOnDisk();
     void reloadKeepingPlace(veldrano::LoadedBook book);
+    // The window's unsaved edits put into the file a sync rewrote meanwhile, and shown.
+    void mergeSyncedBook(const std::string& path);
     void showMenuDatError();
 
     // Other programs' files (FileImport.cpp).
@@ -91,5 +104,9 @@ class FileCommands : public QObject {
     veldrano::FileStamp m_onDisk;   // ArchivoActual as this window last read or wrote it
     veldrano::FileStamp m_declined; // a change on disk the user chose not to load
     BookWatcher* m_watcher = nullptr;
+    WindowSync* m_sync = nullptr;
+    bool m_edited = false;
+    std::optional<veldrano::BookStore> m_syncBase; // the rows the window's edits started from
+    veldrano::FileStamp m_syncWrote;               // the file as that sync left it
     bool m_exitDone = false;
 };

@@ -9,6 +9,7 @@
 #include "app/PrintBuffer.h"
 #include "app/RecordCommands.h"
 #include "app/SearchCommands.h"
+#include "app/WindowSync.h"
 #include "qtsupport/DataFolder.h"
 #include "qtsupport/GeneralError.h"
 #include "qtsupport/PlatformServices.h"
@@ -51,6 +52,8 @@ TForm1::TForm1(PlatformServices& platform, QWidget* parent)
     statusBar()->setSizeGripEnabled(true);
     m_files =
         new FileCommands(*this, m_platform, m_state, *m_model, *m_list, *m_commands, *m_status);
+    m_sync = new WindowSync(*this, m_platform, m_state, *m_model, *m_commands, *m_status, *m_files);
+    m_files->setSync(m_sync);
 
     Commands& c = *m_commands;
     FileCommands& files = *m_files;
@@ -90,6 +93,7 @@ TForm1::~TForm1() {
     delete m_search;
     delete m_records;
     delete m_mail;
+    delete m_sync; // waits for a running sync, which writes the book
     delete m_files;
     delete m_list;
 }

@@ -23,6 +23,7 @@ class TForm2;
 class TForm4;
 class TForm6;
 class TPrintBuffer;
+class WindowSync;
 class Tform3;
 struct Commands;
 
@@ -63,6 +64,7 @@ class TForm1 : public QMainWindow {
     RecordCommands* m_records = nullptr;
     SearchCommands* m_search = nullptr;
     MailCommands* m_mail = nullptr;
+    WindowSync* m_sync = nullptr;
     QDialog* m_about = nullptr;
     std::unique_ptr<TPrintBuffer> m_printBuffer; // memo1, the hidden print buffer
     std::unique_ptr<QPrinter> m_printer;         // keeps the printer chosen last

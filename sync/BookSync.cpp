@@ -273,6 +273,7 @@ class Sync {
     void Save(const std::string& token) {
         SyncState state{m_addressBook,
                         m_state.givenUrl.empty() ? m_options.url : m_state.givenUrl,
+                        m_options.credentials.user,
                         token,
                         {},
                         std::move(m_pending)};

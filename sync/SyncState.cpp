@@ -8,8 +8,9 @@ namespace veldrano {
 namespace {
 
 constexpr char kMagicV1[] = "VELDRANO-SYNC 1"; // as v2, without the skipped cards
-constexpr char kMagic[] = "VELDRANO-SYNC 2";
-constexpr size_t kHeaderLines = 4;             // magic, address book, given URL, token
+constexpr char kMagicV2[] = "VELDRANO-SYNC 2"; // as v3, without the user
+constexpr char kMagic[] = "VELDRANO-SYNC 3";
+constexpr size_t kHeaderLines = 4; // magic, address book, given URL, token; v3 adds the user
 constexpr size_t kCardLines = 3 + kFieldCount; // href, ETag, UID and the record
 
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
@@ -38,11 +39,12 @@ std::optional<SyncState> ReadSyncState(const std::string& path) {
         return SyncError("el estado de sincronización «" + path +
                          "» está dañado; bórrelo para sincronizar de nuevo desde cero");
     };
-    if (lines.size() < kHeaderLines || (lines[0] != kMagic && lines[0] != kMagicV1))
+    const bool v3 = !lines.empty() && lines[0] == kMagic;
+    if (lines.size() < kHeaderLines + v3 || (!v3 && lines[0] != kMagicV2 && lines[0] != kMagicV1))
         throw damaged();
-    SyncState state{lines[1], lines[2], lines[3], {}, {}};
-    size_t first = kHeaderLines;
-    if (lines[0] == kMagic) { // the count of skipped cards, then their hrefs
+    SyncState state{lines[1], lines[2], v3 ? lines[3] : "", lines[3 + v3], {}, {}};
+    size_t first = kHeaderLines + v3;
+    if (lines[0] != kMagicV1) { // the count of skipped cards, then their hrefs
         if (lines.size() == first || lines[first].empty() || lines[first].size() > 9 ||
             lines[first].find_first_not_of("0123456789") != std::string::npos)
             throw damaged();
@@ -64,11 +66,27 @@ std::optional<SyncState> ReadSyncState(const std::string& path) {
     return state;
 }
 
+std::optional<SyncAccount> ReadSyncAccount(const std::string& path) {
+    if (!StampOf(path).exists)
+        return std::nullopt;
+    const FileBytes bytes = ReadFileBuffer(path);
+    size_t end = 0; // past the fourth line
+    for (int n = 0; n < 4 && end < bytes.size; ++n)
+        end = std::min(bytes.view().find('\n', end), bytes.size) + 1;
+    const Lines line = SplitLines(bytes.view().substr(0, std::min(end, bytes.size)));
+    if (line.size() >= 4 && line[0] == kMagic)
+        return SyncAccount{line[2], line[3]};
+    if (line.size() >= 3 && (line[0] == kMagicV2 || line[0] == kMagicV1))
+        return SyncAccount{line[2], ""};
+    throw SyncError("el estado de sincronización «" + path +
+                    "» está dañado; bórrelo para sincronizar de nuevo desde cero");
+}
+
 void WriteSyncState(const std::string& path, const SyncState& state) {
     std::string out;
     AppendLine(out, kMagic);
     // Server texts go one a line: a line break in one would shift every line after it.
-    for (const std::string* text : {&state.addressBook, &state.givenUrl, &state.token})
+    for (const std::string* text : {&state.addressBook, &state.givenUrl, &state.user, &state.token})
         AppendLine(out, SingleLine(*text));
     AppendLine(out, std::to_string(state.pending.size()));
     for (const std::string& href : state.pending)

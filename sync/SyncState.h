@@ -15,6 +15,7 @@ namespace veldrano {
 struct SyncState {
     std::string addressBook;
     std::string givenUrl;
+    std::string user; // who logged in, none when the server asks for no login
     std::string token;
     std::vector<SyncedCard> cards;
     std::set<std::string> pending; // hrefs
@@ -29,6 +30,17 @@ std::string ConflictLogPath(const std::string& bookPath);
 // The state, or nullopt when the book was never synced. Throws SyncError for a damaged
 // file and FileError for one that cannot be read.
 std::optional<SyncState> ReadSyncState(const std::string& path);
+
+// Whom a synced book syncs with, read from the state's first lines only: enough for the
+// window to sync a book again without reading every card.
+struct SyncAccount {
+    std::string url; // as the user gave it
+    std::string user;
+};
+
+// The account, or nullopt when the book was never synced. Throws SyncError for a damaged
+// file and FileError for one that cannot be read.
+std::optional<SyncAccount> ReadSyncAccount(const std::string& path);
 
 // Writes the state atomically. Throws FileError.
 void WriteSyncState(const std::string& path, const SyncState& state);

@@ -60,7 +60,7 @@ struct Synced {
     explicit Synced(const ContactRecord& here) {
         WriteSyncState(
             SyncStatePath(book),
-            {url, url, "t-1", {{"/ana/l/a.vcf", "\"1\"", "a", Ana("1", "ana@a.example")}}, {}});
+            {url, url, "", "t-1", {{"/ana/l/a.vcf", "\"1\"", "a", Ana("1", "ana@a.example")}}, {}});
         BookStore store;
         store.insert(0, here);
         WriteBookFile(book, {}, store);

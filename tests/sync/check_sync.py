@@ -158,7 +158,7 @@ with tempfile.TemporaryDirectory() as work, Radicale(work) as server:
 
     # A token the server no longer knows: the ETags are listed instead.
     state = open(path(".agenda.kbx.sync"), encoding="cp1252", newline="").read().split("\r\n")
-    state[3] = "http://radicale.org/ns/sync/olvidado"
+    state[4] = "http://radicale.org/ns/sync/olvidado"  # the token
     with open(path(".agenda.kbx.sync"), "w", encoding="cp1252", newline="") as f:
         f.write("\r\n".join(state))
     phone_edit("Bruno Sanz", "TEL;TYPE=home:600", "TEL;TYPE=home:601")

@@ -103,7 +103,7 @@ with tempfile.TemporaryDirectory() as work, Radicale(work) as server:
     # --- A run stopped right after each kind of request, then a rerun, ends as a whole run ---
     def state_of(path):
         lines = open(path, encoding="cp1252", newline="").read().split("\r\n")
-        lines = lines[5 + int(lines[4]):-1]  # after the header and the cards skipped
+        lines = lines[6 + int(lines[5]):-1]  # after the header and the cards skipped
         return [(lines[i], tuple(lines[i + 3:i + 14])) for i in range(0, len(lines), 14)]
 
     def scenario(kind, name, stop):
