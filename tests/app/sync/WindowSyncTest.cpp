@@ -75,7 +75,10 @@ class WindowSyncing : public WindowTest {
 
     // The phone changes a line of a contact's card on the server.
     void phoneEdits(const std::string& name, const std::string& from, const std::string& to) {
-        const std::string at = cardUrl(cardOf(name));
+        phoneEdits(cardOf(name), from, to);
+    }
+    void phoneEdits(const SyncedCard& card, const std::string& from, const std::string& to) {
+        const std::string at = cardUrl(card);
         HttpResponse got = phone.Send({"GET", at, {}, {}, false});
         ASSERT_EQ(got.status, 200);
         const size_t line = got.body.find(from);
@@ -184,6 +187,39 @@ TEST_F(WindowSyncing, OpenSaveAndTheServersChangesMeetInTheWindow) {
                       Field::movil),
               "622222222");
     EXPECT_TRUE(StampOf(book + ".conflictos.txt").exists);
+
+    // Edits made while a sync runs: the rows stay as the user left them, nothing is asked,
+    // and Save puts both together.
+    const auto state = ReadSyncState(SyncStatePath(book));
+    for (const SyncedCard& card : state->cards) {
+        if (card.record[0].rfind("Persona 01", 0) == 0) // a hundred: a sync that takes a while
+            phoneEdits(card, "TEL;TYPE=home:91", "TEL;TYPE=home:81");
+    }
+    platform.clearShown();
+    trigger("SincronizarAhora");
+    withModal([&] { trigger("AgregarReg"); },
+              [&](QWidget* dialog) {
+                  type(dialog, "nombre", QStringLiteral("Mia Sol"));
+                  click(dialog, "BitBtn1");
+              });
+    ASSERT_EQ(status(), kSyncing) << "the edit came after the sync: no test of the merge";
+    waitForSync();
+    EXPECT_EQ(fieldOf("Persona 0150 Pe\xF1"
+                      "a",
+                      Field::telefono),
+              "910000150");
+    EXPECT_GE(rowOf("Mia Sol"), 0);
+    EXPECT_TRUE(platform.texts().empty());
+    trigger("Guardar");
+    EXPECT_EQ(fieldOf("Persona 0150 Pe\xF1"
+                      "a",
+                      Field::telefono),
+              "810000150");
+    EXPECT_GE(rowOf("Mia Sol"), 0);
+    waitForSync();
+    EXPECT_EQ(phone.Send({"GET", cardUrl(cardOf("Mia Sol")), {}, {}, false}).status, 200);
+    EXPECT_EQ(names().size(), 1003u);
+    EXPECT_TRUE(platform.texts().empty());
 
     // A refused password: one error box, asked or not, and the book as it was.
     const std::string key = Keyring::CardDavKey(user, url);
