@@ -132,7 +132,7 @@ void FileCommands::CargarAgenda(const QString& path) {
     }
     showBook(path, std::move(book));
     if (m_sync)
-        m_sync->bookOpened();
+        m_sync->bookOnDisk();
 }
 
 void FileCommands::showBook(const QString& path, LoadedBook book) {
@@ -286,7 +286,7 @@ void FileCommands::GuardarExecute() {
         GuardarAgenda();
     m_status.setText(PathText(m_state.ArchivoActual));
     if (m_sync && !m_edited)
-        m_sync->bookSaved();
+        m_sync->bookOnDisk();
 }
 
 void FileCommands::GuardarComoClick() {
@@ -295,7 +295,7 @@ void FileCommands::GuardarComoClick() {
     if (result != SaveAsResult::Exported)
         m_status.setText(PathText(m_state.ArchivoActual));
     if (m_sync && result == SaveAsResult::Saved)
-        m_sync->bookSaved();
+        m_sync->bookOnDisk();
 }
 
 void FileCommands::BorrarAgendaExecute() {

@@ -151,13 +151,9 @@ bool WindowSync::lookForState() {
     return account.has_value();
 }
 
-void WindowSync::bookOpened() {
+void WindowSync::bookOnDisk() {
     if (lookForState())
         start(false);
-}
-
-void WindowSync::bookSaved() {
-    bookOpened();
 }
 
 void WindowSync::bookClosed() {

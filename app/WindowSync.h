@@ -39,8 +39,7 @@ class WindowSync : public QObject {
 
     // A book came into the window by Open, or was saved (under a name a state may sit
     // beside): the menu item follows, and the book is synced.
-    void bookOpened();
-    void bookSaved();
+    void bookOnDisk();
     // The window holds no book of a file (New, Clear book).
     void bookClosed();
 
