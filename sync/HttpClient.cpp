@@ -191,6 +191,14 @@ std::string PastDeadline(std::chrono::milliseconds deadline, const std::string& 
            "sincronización se detiene";
 }
 
+// The transfer's clock starts after ours and may end a tick early: a timeout this close to
+// the deadline is the deadline, not a stall.
+bool ReachedDeadline(CURLcode code, std::chrono::steady_clock::time_point start,
+                     std::chrono::milliseconds deadline) {
+    return code == CURLE_OPERATION_TIMEDOUT &&
+           std::chrono::steady_clock::now() - start >= deadline * 9 / 10;
+}
+
 // What every request shares: the protocols, the time it may take, the trusted authorities.
 void SetTransport(CURL* curl, std::chrono::milliseconds deadline) {
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -260,10 +268,7 @@ HttpResponse HttpClient::Send(const HttpRequest& request,
 
     const auto start = std::chrono::steady_clock::now();
     const CURLcode code = curl_easy_perform(curl);
-    // The transfer's clock starts after ours and may end a tick early: a timeout this close to
-    // the deadline is the deadline, not a stall.
-    const bool pastDeadline = code == CURLE_OPERATION_TIMEDOUT &&
-                              std::chrono::steady_clock::now() - start >= deadline * 9 / 10;
+    const bool pastDeadline = ReachedDeadline(code, start, deadline);
     if (transfer.error)
         std::rethrow_exception(transfer.error);
     if (transfer.plainToRemote)
