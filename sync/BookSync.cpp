@@ -81,14 +81,18 @@ class Sync {
                     ": no se borran del servidor sin --force (si la ha movido, sincronice la "
                     "agenda desde su nuevo sitio)");
         }
-        std::vector<ContactRecord> book;
+        std::vector<PackedRecord> book;
         if (m_bookExisted) {
             LoadedBook loaded = ReadBookFile(m_options.book);
             for (int k = 0; k < kFieldCount; ++k)
                 m_columns[k] = loaded.hidden[k] ? -1 : 0;
             book.reserve(loaded.records.size());
-            for (size_t i = 0; i < loaded.records.size(); ++i)
-                book.push_back(loaded.records.record(i));
+            PackedRecord::Fields fields;
+            for (size_t i = 0; i < loaded.records.size(); ++i) {
+                for (int k = 0; k < kFieldCount; ++k)
+                    fields[k] = loaded.records.field(i, k);
+                book.emplace_back(fields);
+            }
         }
         m_book = std::move(book);
         // What a run cut short finished is taken up from its journal.
@@ -285,17 +289,17 @@ class Sync {
         }
         // The round's starting points, let go (buffers and all): the ledger holds what they
         // became.
-        std::vector<ContactRecord>().swap(m_book);
+        std::vector<PackedRecord>().swap(m_book);
         std::vector<SyncedCard>().swap(m_state.cards);
         state.cards = m_ledger->TakeCards();
         const bool changed = m_ledger->BookChanged();
-        m_book = m_ledger->Commit([&](const std::vector<ContactRecord>& book) {
+        m_book = m_ledger->Commit([&](const std::vector<PackedRecord>& book) {
             // The book is written only when it changed, so that a window holding it is not
             // told it changed on disk for nothing; an empty book leaves no file, as there.
             if (changed && (m_bookExisted || !book.empty())) {
                 BookStore store;
-                for (const ContactRecord& record : book)
-                    store.insert(store.size(), record);
+                for (const PackedRecord& record : book)
+                    store.insert(store.size(), record.Unpack());
                 WriteBookFile(m_options.book, m_columns, store);
                 m_bookExisted = !book.empty();
             }
@@ -313,7 +317,7 @@ class Sync {
     SyncState m_state;
     bool m_bookExisted = false;
     std::array<int, kFieldCount> m_columns{};
-    std::vector<ContactRecord> m_book; // as this round plans from it
+    std::vector<PackedRecord> m_book; // as this round plans from it
     std::optional<SyncLedger> m_ledger;
     LocalDiff m_diff;
     std::string m_addressBook;

@@ -8,7 +8,7 @@ namespace {
 
 class Planner {
   public:
-    Planner(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
+    Planner(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book,
             const LocalDiff& diff, const ServerView& server)
         : m_state(state), m_book(book), m_server(server), m_diff(diff) {}
 
@@ -51,7 +51,7 @@ class Planner {
         return it == m_server.fetched.end() ? nullptr : &it->second;
     }
 
-    static SyncedCard CardOf(const ServerCard& card, const ContactRecord& record) {
+    static SyncedCard CardOf(const ServerCard& card, const PackedRecord& record) {
         return {card.href, card.etag, card.uid, record};
     }
 
@@ -69,7 +69,7 @@ class Planner {
         }
     }
 
-    size_t Keep(ContactRecord record, std::optional<SyncedCard> card, std::optional<size_t> j,
+    size_t Keep(PackedRecord record, std::optional<SyncedCard> card, std::optional<size_t> j,
                 std::optional<size_t> i) {
         m_plan.contacts.push_back({std::move(record), std::move(card), true, j, i});
         return m_plan.contacts.size() - 1;
@@ -122,7 +122,7 @@ class Planner {
         switch (StatusOf(card)) {
         case There::Unchanged:
         case There::Unreadable:
-            Keep(m_book[j], card, j, i);
+            m_plan.unchanged.emplace_back(static_cast<uint32_t>(j), static_cast<uint32_t>(i));
             break;
         case There::Changed: {
             const ServerCard& there = *Fetched(card.href);
@@ -154,12 +154,14 @@ class Planner {
                 Keep(m_book[j], card, j, i);
                 break;
             }
-            Merge merge = MergeContact(card.record, m_book[j], there->record);
-            if (merge.record != m_book[j])
+            Merge merge =
+                MergeContact(card.record.Unpack(), m_book[j].Unpack(), there->record.Unpack());
+            const PackedRecord merged(merge.record);
+            if (merged != m_book[j])
                 ++m_plan.counts.changedHere;
             m_plan.conflicts.insert(m_plan.conflicts.end(), merge.conflicts.begin(),
                                     merge.conflicts.end());
-            const size_t contact = Keep(merge.record, CardOf(*there, merge.record), j, i);
+            const size_t contact = Keep(merged, CardOf(*there, merged), j, i);
             UpdateIfNeeded(contact, *there, std::move(merge.conflicts));
             break;
         }
@@ -190,25 +192,26 @@ class Planner {
     }
 
     const std::vector<SyncedCard>& m_state;
-    const std::vector<ContactRecord>& m_book;
+    const std::vector<PackedRecord>& m_book;
     const ServerView& m_server;
     const LocalDiff& m_diff;
     std::map<std::string, size_t> m_stateByHref;
     // By the fetched cards' own records, not copies of them.
     struct ByRecord {
-        bool operator()(const ContactRecord* a, const ContactRecord* b) const { return *a < *b; }
+        bool operator()(const PackedRecord* a, const PackedRecord* b) const { return *a < *b; }
     };
-    std::map<const ContactRecord*, std::vector<const ServerCard*>, ByRecord> m_candidates;
+    std::map<const PackedRecord*, std::vector<const ServerCard*>, ByRecord> m_candidates;
     std::set<std::string> m_consumed; // candidate cards a new record here turned out to be
     SyncPlan m_plan;
 };
 
 } // namespace
 
-FieldSet DifferingFields(const ContactRecord& a, const ContactRecord& b) {
+FieldSet DifferingFields(const PackedRecord& a, const PackedRecord& b) {
     FieldSet fields;
+    const PackedRecord::Fields x = a.fields(), y = b.fields();
     for (int k = 0; k < kFieldCount; ++k)
-        fields[k] = a[k] != b[k];
+        fields[k] = x[k] != y[k];
     return fields;
 }
 
@@ -227,7 +230,7 @@ Merge MergeContact(const ContactRecord& base, const ContactRecord& here,
     return merge;
 }
 
-SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
+SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book,
                   const LocalDiff& diff, const ServerView& server) {
     return Planner(state, book, diff, server).Run();
 }

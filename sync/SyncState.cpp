@@ -56,10 +56,10 @@ std::optional<SyncState> ReadSyncState(const std::string& path) {
         throw damaged();
     state.cards.reserve((lines.size() - first) / kCardLines);
     for (size_t i = first; i < lines.size(); i += kCardLines) {
-        SyncedCard card{lines[i], lines[i + 1], lines[i + 2], {}};
+        PackedRecord::Fields fields;
         for (int k = 0; k < kFieldCount; ++k)
-            card.record[k] = lines[i + 3 + k];
-        state.cards.push_back(std::move(card));
+            fields[k] = lines[i + 3 + k];
+        state.cards.push_back({lines[i], lines[i + 1], lines[i + 2], PackedRecord(fields)});
     }
     return state;
 }
@@ -77,8 +77,8 @@ void WriteSyncState(const std::string& path, const SyncState& state) {
         AppendLine(out, SingleLine(card.href));
         AppendLine(out, SingleLine(card.etag));
         AppendLine(out, SingleLine(card.uid));
-        for (const std::string& field : card.record)
-            AppendLine(out, SingleLine(field));
+        for (const std::string_view field : card.record.fields())
+            AppendLine(out, field);
     }
     WriteFileAtomically(path, out);
 }
