@@ -1,6 +1,8 @@
 #include "sync/SyncPlan.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 namespace veldrano {
 
@@ -9,11 +11,15 @@ namespace {
 class Planner {
   public:
     Planner(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book,
-            const LocalDiff& diff, const ServerView& server)
+            const LocalDiff& diff, ServerView& server)
         : m_state(state), m_book(book), m_server(server), m_diff(diff) {}
 
     SyncPlan Run() {
-        m_plan.contacts.reserve(m_book.size() + m_server.fetched.size());
+        // The contacts a plan lists: not those unchanged on both sides, most of a large book.
+        size_t changedHere = 0;
+        for (size_t j = 0; j < m_book.size(); ++j)
+            changedHere += !m_diff.bookCard[j] || m_diff.changed[j];
+        m_plan.contacts.reserve(changedHere + m_server.fetched.size());
         CollectCandidates();
         for (size_t j = 0; j < m_book.size(); ++j) {
             if (!m_diff.bookCard[j])
@@ -26,10 +32,17 @@ class Planner {
         for (size_t i = 0; i < m_state.size(); ++i)
             if (!m_diff.cardKept[i] && !m_consumed.count(m_state[i].href))
                 DeletedHere(i);
-        // Cards new on the server that no record here matched.
-        for (const auto& [href, card] : m_server.fetched)
-            if (!m_consumed.count(href) && !m_stateByHref.count(href))
-                Restore(card, std::nullopt);
+        // Cards new on the server that no record here matched, moved into the plan: the last
+        // the plan needs of them.
+        for (auto& [href, card] : m_server.fetched)
+            if (!m_consumed.count(href) && !m_stateByHref.count(href)) {
+                const PackedRecord record = card.record;
+                Keep(record,
+                     SyncedCard{std::move(card.href), std::move(card.etag), std::move(card.uid),
+                                record},
+                     std::nullopt, std::nullopt);
+                ++m_plan.counts.addedHere;
+            }
         return std::move(m_plan);
     }
 
@@ -58,7 +71,7 @@ class Planner {
     // Server cards a new record here may be: new there, or deleted here and changed there.
     void CollectCandidates() {
         for (size_t i = 0; i < m_state.size(); ++i)
-            m_stateByHref[m_state[i].href] = i;
+            m_stateByHref[std::string_view(m_state[i].href)] = i;
         for (const auto& [href, card] : m_server.fetched) {
             const auto it = m_stateByHref.find(href);
             const bool candidate =
@@ -193,9 +206,9 @@ class Planner {
 
     const std::vector<SyncedCard>& m_state;
     const std::vector<PackedRecord>& m_book;
-    const ServerView& m_server;
+    ServerView& m_server;
     const LocalDiff& m_diff;
-    std::map<std::string, size_t> m_stateByHref;
+    std::unordered_map<std::string_view, size_t> m_stateByHref; // views of the state's hrefs
     // By the fetched cards' own records, not copies of them.
     struct ByRecord {
         bool operator()(const PackedRecord* a, const PackedRecord* b) const { return *a < *b; }
@@ -231,7 +244,7 @@ Merge MergeContact(const ContactRecord& base, const ContactRecord& here,
 }
 
 SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book,
-                  const LocalDiff& diff, const ServerView& server) {
+                  const LocalDiff& diff, ServerView& server) {
     return Planner(state, book, diff, server).Run();
 }
 

@@ -82,8 +82,9 @@ struct SyncPlan {
 // state (DiffBook) and what the server said. A new
 // record here equal, field by field, to a card new on the server (or to one deleted here and
 // changed there) is that card: so a first sync matches instead of duplicating, and a run cut
-// short after its uploads converges on the next.
+// short after its uploads converges on the next. The cards new on the server are moved out of
+// `server` into the plan, so that a large address book is not held twice.
 SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book,
-                  const LocalDiff& diff, const ServerView& server);
+                  const LocalDiff& diff, ServerView& server);
 
 } // namespace veldrano
