@@ -10,6 +10,10 @@
 #include "sync/SyncState.h"
 #include "text/Charset.h"
 
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+
 namespace veldrano {
 
 namespace {
@@ -81,14 +85,18 @@ class Sync {
                     ": no se borran del servidor sin --force (si la ha movido, sincronice la "
                     "agenda desde su nuevo sitio)");
         }
-        std::vector<ContactRecord> book;
+        std::vector<PackedRecord> book;
         if (m_bookExisted) {
             LoadedBook loaded = ReadBookFile(m_options.book);
             for (int k = 0; k < kFieldCount; ++k)
                 m_columns[k] = loaded.hidden[k] ? -1 : 0;
             book.reserve(loaded.records.size());
-            for (size_t i = 0; i < loaded.records.size(); ++i)
-                book.push_back(loaded.records.record(i));
+            PackedRecord::Fields fields;
+            for (size_t i = 0; i < loaded.records.size(); ++i) {
+                for (int k = 0; k < kFieldCount; ++k)
+                    fields[k] = loaded.records.field(i, k);
+                book.emplace_back(fields);
+            }
         }
         m_book = std::move(book);
         // What a run cut short finished is taken up from its journal.
@@ -138,30 +146,40 @@ class Sync {
     }
 
     // The cards to fetch: new or changed there, and those changed here, which an update
-    // edits. Sets the cards deleted there.
-    void FetchServer(const CardListing& listing) {
-        std::map<std::string, const SyncedCard*> known;
+    // edits. Sets the cards deleted there. The listing is let go (its paths moved into the
+    // list to fetch) before the cards arrive: the hrefs are not held twice.
+    void FetchServer(CardListing& listing) {
+        struct Known {
+            const SyncedCard* card;
+            bool listed; // present in a full listing, removed in a list of changes
+        };
+        // Views of the state's own hrefs: the state stays as it is until the round ends.
+        std::unordered_map<std::string_view, Known> known;
+        known.reserve(m_state.cards.size());
         for (const SyncedCard& card : m_state.cards)
-            known[card.href] = &card;
-        std::set<std::string> fetch;
+            known.emplace(card.href, Known{&card, false});
+        std::set<std::string> pendingListed; // skipped by an earlier sync, listed in full now
+        std::vector<std::string> fetch;
         size_t remaining = m_state.cards.size();
-        for (const auto& [path, etag] : listing.present) {
+        for (auto& [path, etag] : listing.present) {
             const auto it = known.find(path);
             if (it == known.end())
                 ++remaining;
-            if (it == known.end() || it->second->etag != etag)
-                fetch.insert(path);
+            else if (listing.complete)
+                it->second.listed = true;
+            if (listing.complete && m_state.pending.count(path))
+                pendingListed.insert(path);
+            if (it == known.end() || it->second.card->etag != etag)
+                fetch.push_back(std::move(path));
         }
-        std::set<std::string> listed; // present in a full listing, removed in a list of changes
-        if (listing.complete)
-            for (const auto& entry : listing.present)
-                listed.insert(entry.first);
-        else
-            listed.insert(listing.removed.begin(), listing.removed.end());
-        for (const auto& [path, card] : known) {
-            const bool isListed = listed.count(path) > 0;
-            if (listing.complete ? !isListed : isListed) {
-                m_server.deleted.insert(path);
+        decltype(listing.present)().swap(listing.present);
+        if (!listing.complete)
+            for (const std::string& path : listing.removed)
+                if (const auto it = known.find(path); it != known.end())
+                    it->second.listed = true;
+        for (const auto& [path, entry] : known) {
+            if (listing.complete ? !entry.listed : entry.listed) {
+                m_server.deleted.emplace(path);
                 --remaining;
             }
         }
@@ -172,9 +190,11 @@ class Sync {
         m_editable = m_diff.ChangedHrefs(m_state.cards); // an update edits their cards
         for (const auto& path : m_editable)
             if (!m_server.deleted.count(path))
-                fetch.insert(path);
-        AskAgainForSkipped(listing, fetch);
-        const std::vector<std::string> paths(fetch.begin(), fetch.end());
+                fetch.push_back(path);
+        AskAgainForSkipped(listing, pendingListed, fetch);
+        std::sort(fetch.begin(), fetch.end());
+        fetch.erase(std::unique(fetch.begin(), fetch.end()), fetch.end());
+        const std::vector<std::string>& paths = fetch;
         size_t done = 0;
         m_dav.Multiget(m_addressBook, paths, [&](DavResponse&& response) {
             Take(std::move(response));
@@ -189,19 +209,16 @@ class Sync {
 
     // A card skipped by an earlier sync is asked for again until it can be read, unless the
     // listing says it is gone: the token has moved past it.
-    void AskAgainForSkipped(const CardListing& listing, std::set<std::string>& fetch) const {
+    void AskAgainForSkipped(const CardListing& listing, const std::set<std::string>& listed,
+                            std::vector<std::string>& fetch) const {
         std::set<std::string> gone(listing.removed.begin(), listing.removed.end());
-        if (listing.complete) {
-            std::set<std::string> present;
-            for (const auto& entry : listing.present)
-                present.insert(entry.first);
+        if (listing.complete)
             for (const std::string& href : m_state.pending)
-                if (!present.count(href))
+                if (!listed.count(href))
                     gone.insert(href);
-        }
         for (const std::string& href : m_state.pending)
             if (!gone.count(href))
-                fetch.insert(href);
+                fetch.push_back(href);
     }
 
     // A card of a multiget, read into the code page.
@@ -286,17 +303,17 @@ class Sync {
         }
         // The round's starting points, let go (buffers and all): the ledger holds what they
         // became.
-        std::vector<ContactRecord>().swap(m_book);
+        std::vector<PackedRecord>().swap(m_book);
         std::vector<SyncedCard>().swap(m_state.cards);
         state.cards = m_ledger->TakeCards();
         const bool changed = m_ledger->BookChanged();
-        m_book = m_ledger->Commit([&](const std::vector<ContactRecord>& book) {
+        m_book = m_ledger->Commit([&](const std::vector<PackedRecord>& book) {
             // The book is written only when it changed, so that a window holding it is not
             // told it changed on disk for nothing; an empty book leaves no file, as there.
             if (changed && (m_bookExisted || !book.empty())) {
                 BookStore store;
-                for (const ContactRecord& record : book)
-                    store.insert(store.size(), record);
+                for (const PackedRecord& record : book)
+                    store.insert(store.size(), record.Unpack());
                 WriteBookFile(m_options.book, m_columns, store);
                 m_bookExisted = !book.empty();
             }
@@ -314,7 +331,7 @@ class Sync {
     SyncState m_state;
     bool m_bookExisted = false;
     std::array<int, kFieldCount> m_columns{};
-    std::vector<ContactRecord> m_book; // as this round plans from it
+    std::vector<PackedRecord> m_book; // as this round plans from it
     std::optional<SyncLedger> m_ledger;
     LocalDiff m_diff;
     std::string m_addressBook;

@@ -21,10 +21,10 @@ struct Candidate {
 
 // Exact pairs first: a record equal to a card's record is that card.
 std::vector<size_t> PairEqual(const std::vector<SyncedCard>& state,
-                              const std::vector<ContactRecord>& book, LocalDiff& diff) {
+                              const std::vector<PackedRecord>& book, LocalDiff& diff) {
     // By the state's own records, not copies of them: a large book is not held twice.
-    auto less = [](const ContactRecord* a, const ContactRecord* b) { return *a < *b; };
-    std::map<const ContactRecord*, std::vector<size_t>, decltype(less)> byRecord(less);
+    auto less = [](const PackedRecord* a, const PackedRecord* b) { return *a < *b; };
+    std::map<const PackedRecord*, std::vector<size_t>, decltype(less)> byRecord(less);
     for (size_t i = state.size(); i-- > 0;)
         byRecord[&state[i].record].push_back(i); // popped from the back: first card first
     std::vector<size_t> newHere;
@@ -44,19 +44,23 @@ std::vector<size_t> PairEqual(const std::vector<SyncedCard>& state,
 // Every alike pair of a gone card and a new record; only cards sharing a value with the
 // record are compared, as an alike pair always shares one.
 std::vector<Candidate> AlikePairs(const std::vector<SyncedCard>& state,
-                                  const std::vector<ContactRecord>& book,
+                                  const std::vector<PackedRecord>& book,
                                   const std::vector<size_t>& newHere, const LocalDiff& diff) {
-    std::map<std::pair<int, std::string>, std::vector<size_t>> byValue;
+    // Views of the state's own fields: the state outlives the search.
+    std::map<std::pair<int, std::string_view>, std::vector<size_t>> byValue;
     for (size_t i = 0; i < state.size(); ++i)
-        if (!diff.cardKept[i])
+        if (!diff.cardKept[i]) {
+            const PackedRecord::Fields fields = state[i].record.fields();
             for (int k = 0; k < kFieldCount; ++k)
-                if (!state[i].record[k].empty())
-                    byValue[{k, state[i].record[k]}].push_back(i);
+                if (!fields[k].empty())
+                    byValue[{k, fields[k]}].push_back(i);
+        }
     std::vector<Candidate> pairs;
     for (size_t j : newHere) {
         std::vector<size_t> cards;
+        const PackedRecord::Fields fields = book[j].fields();
         for (int k = 0; k < kFieldCount; ++k) {
-            const auto it = byValue.find({k, book[j][k]});
+            const auto it = byValue.find({k, fields[k]});
             if (it != byValue.end() && it->second.size() <= kMaxSharedValue)
                 cards.insert(cards.end(), it->second.begin(), it->second.end());
         }
@@ -71,7 +75,8 @@ std::vector<Candidate> AlikePairs(const std::vector<SyncedCard>& state,
 
 } // namespace
 
-std::optional<int> Likeness(const ContactRecord& synced, const ContactRecord& here) {
+std::optional<int> Likeness(const PackedRecord& syncedRecord, const PackedRecord& hereRecord) {
+    const PackedRecord::Fields synced = syncedRecord.fields(), here = hereRecord.fields();
     int equal = 0, differing = 0;
     for (int k = 0; k < kFieldCount; ++k) {
         if (synced[k] == here[k])
@@ -81,7 +86,7 @@ std::optional<int> Likeness(const ContactRecord& synced, const ContactRecord& he
     }
     bool strong = false;
     for (Field f : kStrongFields) {
-        const std::string& value = synced[FieldIndex(f)];
+        const std::string_view value = synced[FieldIndex(f)];
         strong = strong || (!value.empty() && value == here[FieldIndex(f)]);
     }
     if (!strong && 2 * equal < equal + differing)
@@ -89,7 +94,7 @@ std::optional<int> Likeness(const ContactRecord& synced, const ContactRecord& he
     return 2 * kFieldCount + equal - differing;
 }
 
-LocalDiff DiffBook(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book) {
+LocalDiff DiffBook(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book) {
     LocalDiff diff{std::vector<std::optional<size_t>>(book.size()), std::vector<bool>(book.size()),
                    std::vector<bool>(state.size())};
     const std::vector<size_t> newHere = PairEqual(state, book, diff);

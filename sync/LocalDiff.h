@@ -21,11 +21,11 @@ struct LocalDiff {
     std::set<std::string> ChangedHrefs(const std::vector<SyncedCard>& state) const;
 };
 
-LocalDiff DiffBook(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book);
+LocalDiff DiffBook(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book);
 
 // How much a record as last synced and a record here are one contact: nullopt when they are
 // not (neither the same e-mail nor the same telephone, and fewer than half of the fields
 // either holds equal); else a score, higher for the likelier pair.
-std::optional<int> Likeness(const ContactRecord& synced, const ContactRecord& here);
+std::optional<int> Likeness(const PackedRecord& synced, const PackedRecord& here);
 
 } // namespace veldrano

@@ -5,11 +5,11 @@
 namespace veldrano {
 
 std::vector<LedgerOp> ContactChanges(const PlannedContact& contact,
-                                     const std::vector<ContactRecord>& book,
+                                     const std::vector<PackedRecord>& book,
                                      const std::vector<SyncedCard>& state) {
     std::vector<LedgerOp> ops;
     if (contact.bookIndex) {
-        const ContactRecord& before = book[*contact.bookIndex];
+        const PackedRecord& before = book[*contact.bookIndex];
         if (contact.inBook && contact.record != before)
             ops.push_back(
                 {LedgerOp::ReplaceRecord, {}, before, contact.record, *contact.bookIndex, {}});
@@ -26,7 +26,7 @@ std::vector<LedgerOp> ContactChanges(const PlannedContact& contact,
     return ops;
 }
 
-void ChangesWithoutRequests(const SyncPlan& plan, const std::vector<ContactRecord>& book,
+void ChangesWithoutRequests(const SyncPlan& plan, const std::vector<PackedRecord>& book,
                             const std::vector<SyncedCard>& state,
                             const std::function<void(std::vector<LedgerOp>&&)>& onChanges) {
     std::vector<bool> uploaded(plan.contacts.size());
@@ -38,6 +38,8 @@ void ChangesWithoutRequests(const SyncPlan& plan, const std::vector<ContactRecor
             uploaded[action.contact] = true;
     }
     std::vector<bool> recordKept(book.size()), cardKept(state.size());
+    for (const auto& [j, i] : plan.unchanged)
+        recordKept[j] = cardKept[i] = true;
     for (size_t c = 0; c < plan.contacts.size(); ++c) {
         const PlannedContact& contact = plan.contacts[c];
         if (contact.bookIndex)

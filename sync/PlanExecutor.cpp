@@ -40,7 +40,7 @@ PlanExecutor::PlanExecutor(const SyncOptions& options, CardDavClient& dav, std::
     : m_options(options), m_dav(dav), m_addressBook(std::move(addressBook)), m_charset(charset),
       m_ledger(std::move(ledger)), m_report(report) {}
 
-bool PlanExecutor::Execute(SyncPlan& plan, const std::vector<ContactRecord>& book,
+bool PlanExecutor::Execute(SyncPlan& plan, const std::vector<PackedRecord>& book,
                            const std::vector<SyncedCard>& state) {
     m_book = &book;
     m_state = &state;
@@ -72,10 +72,11 @@ bool PlanExecutor::Execute(SyncPlan& plan, const std::vector<ContactRecord>& boo
     return refused;
 }
 
-ContactRecord PlanExecutor::ToUtf8(const ContactRecord& record) {
+ContactRecord PlanExecutor::ToUtf8(const PackedRecord& record) {
     ContactRecord utf8;
+    const PackedRecord::Fields fields = record.fields();
     for (int k = 0; k < kFieldCount; ++k)
-        utf8[k] = m_charset.ToUtf8(record[k], &m_report.replaced);
+        utf8[k] = m_charset.ToUtf8(fields[k], &m_report.replaced);
     return utf8;
 }
 

@@ -22,7 +22,7 @@ class PlanExecutor {
                  Charset& charset, std::function<SyncLedger&()> ledger, SyncReport& report);
 
     // Returns whether some request was refused. Throws SyncError and FileError.
-    bool Execute(SyncPlan& plan, const std::vector<ContactRecord>& book,
+    bool Execute(SyncPlan& plan, const std::vector<PackedRecord>& book,
                  const std::vector<SyncedCard>& state);
 
   private:
@@ -31,7 +31,7 @@ class PlanExecutor {
     bool Delete(const Action& action);
     void Done(const char* what, std::vector<LedgerOp> ops);
     void LogConflicts(const std::vector<Conflict>& conflicts);
-    ContactRecord ToUtf8(const ContactRecord& record);
+    ContactRecord ToUtf8(const PackedRecord& record);
 
     const SyncOptions& m_options;
     CardDavClient& m_dav;
@@ -39,7 +39,7 @@ class PlanExecutor {
     Charset& m_charset;
     std::function<SyncLedger&()> m_ledger; // made when the first change is recorded
     SyncReport& m_report;
-    const std::vector<ContactRecord>* m_book = nullptr;
+    const std::vector<PackedRecord>* m_book = nullptr;
     const std::vector<SyncedCard>* m_state = nullptr;
     std::set<std::tuple<std::string, int, std::string, std::string>> m_logged;
 };

@@ -15,9 +15,9 @@ namespace {
 
 constexpr char kEnd[] = "END";
 
-void AppendRecord(std::string& out, const ContactRecord& record) {
-    for (const std::string& field : record)
-        AppendLine(out, SingleLine(field));
+void AppendRecord(std::string& out, const PackedRecord& record) {
+    for (const std::string_view field : record.fields()) // a packed field is one line
+        AppendLine(out, field);
 }
 
 std::string Encode(const LedgerOp& op) {
@@ -57,11 +57,11 @@ class Reader {
     explicit Reader(const Lines& lines) : m_lines(lines) {}
     bool Has(size_t n) const { return m_at + n <= m_lines.size(); }
     const std::string& Next() { return m_lines[m_at++]; }
-    ContactRecord Record() {
-        ContactRecord r;
-        for (std::string& field : r)
+    PackedRecord Record() {
+        PackedRecord::Fields fields;
+        for (std::string_view& field : fields)
             field = Next();
-        return r;
+        return PackedRecord(fields);
     }
     // The next op, or nullopt at an entry's end (or a damaged tail).
     std::optional<LedgerOp> Op() {
@@ -99,12 +99,14 @@ class Reader {
 };
 
 // FNV-1a over the records: which book a safe point was about to write.
-std::string Digest(const std::vector<ContactRecord>& book) {
+std::string Digest(const std::vector<PackedRecord>& book) {
     unsigned long long hash = 14695981039346656037ull;
-    for (const ContactRecord& record : book)
-        for (const std::string& field : record)
-            for (const char c : field + '\n')
-                hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    auto add = [&](char c) { hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull; };
+    for (const PackedRecord& record : book) { // each field followed by '\n'
+        for (const char c : record.text())
+            add(c);
+        add('\n');
+    }
     return "B " + std::to_string(book.size()) + " " + std::to_string(hash);
 }
 
@@ -125,12 +127,13 @@ std::string SyncJournalPath(const std::string& bookPath) {
     return SyncStatePath(bookPath) + "-journal";
 }
 
-SyncLedger::SyncLedger(std::string bookPath, std::vector<ContactRecord> book,
+SyncLedger::SyncLedger(std::string bookPath, std::vector<PackedRecord> book,
                        std::vector<SyncedCard> cards)
     : m_journal(SyncJournalPath(bookPath)) {
     m_book.reserve(book.size());
     m_cards.reserve(cards.size());
-    for (ContactRecord& record : book)
+    m_cardAt.reserve(cards.size());
+    for (PackedRecord& record : book)
         m_book.emplace_back(std::move(record));
     for (SyncedCard& card : cards)
         Apply({LedgerOp::PutCard, std::move(card), {}, {}, 0, {}}, true);
@@ -154,18 +157,18 @@ std::vector<Conflict> SyncLedger::Replay() {
             entry.push_back(std::move(*op));
         if (!reader.Has(1) || reader.Next() != kEnd)
             break;
-        for (const LedgerOp& op : entry) {
-            Apply(op, !bookWritten);
+        for (LedgerOp& op : entry) {
             if (op.kind == LedgerOp::Conflicted)
                 conflicts.push_back(op.conflict);
+            Apply(std::move(op), !bookWritten);
         }
     }
-    const std::vector<ContactRecord> book = Book();
+    const std::vector<PackedRecord> book = Book();
     m_book.assign(book.begin(), book.end()); // the hints of this run count without holes
     return conflicts;
 }
 
-void SyncLedger::Record(const std::vector<LedgerOp>& ops) {
+void SyncLedger::Record(std::vector<LedgerOp> ops) {
     if (ops.empty())
         return;
     std::string text;
@@ -173,18 +176,18 @@ void SyncLedger::Record(const std::vector<LedgerOp>& ops) {
         text += Encode(op);
     AppendLine(text, kEnd);
     AppendToFile(m_journal, text);
-    for (const LedgerOp& op : ops)
-        Apply(op, true);
+    for (LedgerOp& op : ops)
+        Apply(std::move(op), true);
 }
 
-std::vector<ContactRecord>
-SyncLedger::Commit(const std::function<void(const std::vector<ContactRecord>&)>& write) {
-    std::vector<ContactRecord> book;
+std::vector<PackedRecord>
+SyncLedger::Commit(const std::function<void(const std::vector<PackedRecord>&)>& write) {
+    std::vector<PackedRecord> book;
     book.reserve(m_book.size());
     for (auto& record : m_book)
         if (record)
             book.push_back(std::move(*record));
-    std::vector<std::optional<ContactRecord>>().swap(m_book);
+    std::vector<std::optional<PackedRecord>>().swap(m_book);
     std::string mark;
     AppendLine(mark, Digest(book));
     AppendToFile(m_journal, mark);
@@ -195,8 +198,8 @@ SyncLedger::Commit(const std::function<void(const std::vector<ContactRecord>&)>&
     return book;
 }
 
-std::vector<ContactRecord> SyncLedger::Book() const {
-    std::vector<ContactRecord> book;
+std::vector<PackedRecord> SyncLedger::Book() const {
+    std::vector<PackedRecord> book;
     for (const auto& record : m_book)
         if (record)
             book.push_back(*record);
@@ -222,7 +225,7 @@ std::vector<SyncedCard> SyncLedger::TakeCards() {
     return cards;
 }
 
-std::optional<size_t> SyncLedger::FindRecord(const ContactRecord& record, size_t hint) const {
+std::optional<size_t> SyncLedger::FindRecord(const PackedRecord& record, size_t hint) const {
     if (hint < m_book.size() && m_book[hint] == record)
         return hint;
     for (size_t i = 0; i < m_book.size(); ++i)
@@ -231,20 +234,33 @@ std::optional<size_t> SyncLedger::FindRecord(const ContactRecord& record, size_t
     return std::nullopt; // changed since by the user: the user's record stays
 }
 
-void SyncLedger::Apply(const LedgerOp& op, bool toBook) {
+std::optional<size_t> SyncLedger::CardAt(const std::string& href) const {
+    const auto [first, last] = m_cardAt.equal_range(std::hash<std::string>()(href));
+    for (auto it = first; it != last; ++it)
+        if (m_cards[it->second]->href == href)
+            return it->second;
+    return std::nullopt;
+}
+
+void SyncLedger::Apply(LedgerOp&& op, bool toBook) {
     switch (op.kind) {
     case LedgerOp::PutCard:
-        if (const auto it = m_cardAt.find(op.card.href); it != m_cardAt.end())
-            m_cards[it->second] = op.card;
+        if (const auto at = CardAt(op.card.href))
+            m_cards[*at] = std::move(op.card);
         else {
-            m_cardAt[op.card.href] = m_cards.size();
-            m_cards.emplace_back(op.card);
+            m_cardAt.emplace(std::hash<std::string>()(op.card.href), m_cards.size());
+            m_cards.emplace_back(std::move(op.card));
         }
         break;
     case LedgerOp::DropCard:
-        if (const auto it = m_cardAt.find(op.card.href); it != m_cardAt.end()) {
-            m_cards[it->second].reset();
-            m_cardAt.erase(it);
+        if (const auto at = CardAt(op.card.href)) {
+            const auto [first, last] = m_cardAt.equal_range(std::hash<std::string>()(op.card.href));
+            for (auto it = first; it != last; ++it)
+                if (it->second == *at) {
+                    m_cardAt.erase(it);
+                    break;
+                }
+            m_cards[*at].reset();
         }
         break;
     case LedgerOp::ReplaceRecord:
@@ -253,7 +269,7 @@ void SyncLedger::Apply(const LedgerOp& op, bool toBook) {
             break;
         if (const auto at = FindRecord(op.before, op.hint)) {
             if (op.kind == LedgerOp::ReplaceRecord)
-                m_book[*at] = op.after;
+                m_book[*at] = std::move(op.after);
             else
                 m_book[*at].reset();
             m_bookChanged = true;
@@ -261,7 +277,7 @@ void SyncLedger::Apply(const LedgerOp& op, bool toBook) {
         break;
     case LedgerOp::AddRecord:
         if (toBook) {
-            m_book.emplace_back(op.after);
+            m_book.emplace_back(std::move(op.after));
             m_bookChanged = true;
         }
         break;

@@ -2,7 +2,7 @@
 #include "sync/SyncPlan.h"
 
 #include <functional>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,7 +20,7 @@ struct LedgerOp {
         Conflicted = 'C',    // `conflict` was met, and logged
     } kind;
     SyncedCard card;
-    ContactRecord before, after;
+    PackedRecord before, after;
     size_t hint = 0; // ReplaceRecord, RemoveRecord: where `before` is likely to be
     Conflict conflict{};
 };
@@ -34,17 +34,16 @@ std::string SyncJournalPath(const std::string& bookPath);
 // cut short anywhere is resumed by the next from what it finished.
 class SyncLedger {
   public:
-    SyncLedger(std::string bookPath, std::vector<ContactRecord> book,
-               std::vector<SyncedCard> cards);
+    SyncLedger(std::string bookPath, std::vector<PackedRecord> book, std::vector<SyncedCard> cards);
 
     // Applies what a run cut short left in the journal; returns the conflicts it met. Throws
     // FileError when the journal cannot be read.
     std::vector<Conflict> Replay();
 
     // Appends one entry to the journal and applies it. Throws FileError.
-    void Record(const std::vector<LedgerOp>& ops);
+    void Record(std::vector<LedgerOp> ops);
 
-    std::vector<ContactRecord> Book() const;
+    std::vector<PackedRecord> Book() const;
     std::vector<SyncedCard> Cards() const;
     // The cards, moved out: for the safe point, after which the ledger is spent.
     std::vector<SyncedCard> TakeCards();
@@ -56,17 +55,19 @@ class SyncLedger {
     // write the book and then the state, and removes the journal. Returns the book written,
     // moved out: the ledger is spent, and the next round starts one of its own. Throws
     // FileError.
-    std::vector<ContactRecord>
-    Commit(const std::function<void(const std::vector<ContactRecord>&)>& write);
+    std::vector<PackedRecord>
+    Commit(const std::function<void(const std::vector<PackedRecord>&)>& write);
 
   private:
-    void Apply(const LedgerOp& op, bool toBook);
-    std::optional<size_t> FindRecord(const ContactRecord& record, size_t hint) const;
+    void Apply(LedgerOp&& op, bool toBook);
+    std::optional<size_t> CardAt(const std::string& href) const;
+    std::optional<size_t> FindRecord(const PackedRecord& record, size_t hint) const;
 
     std::string m_journal;
-    std::vector<std::optional<ContactRecord>> m_book; // a record removed leaves a hole
+    std::vector<std::optional<PackedRecord>> m_book; // a record removed leaves a hole
     std::vector<std::optional<SyncedCard>> m_cards;
-    std::map<std::string, size_t> m_cardAt; // by href
+    // Where each card is, by the hash of its href: not a second copy of every href.
+    std::unordered_multimap<size_t, size_t> m_cardAt;
     bool m_bookChanged = false;
 };
 

@@ -1,6 +1,8 @@
 #include "sync/SyncPlan.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 namespace veldrano {
 
@@ -8,12 +10,16 @@ namespace {
 
 class Planner {
   public:
-    Planner(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-            const LocalDiff& diff, const ServerView& server)
+    Planner(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book,
+            const LocalDiff& diff, ServerView& server)
         : m_state(state), m_book(book), m_server(server), m_diff(diff) {}
 
     SyncPlan Run() {
-        m_plan.contacts.reserve(m_book.size() + m_server.fetched.size());
+        // The contacts a plan lists: not those unchanged on both sides, most of a large book.
+        size_t changedHere = 0;
+        for (size_t j = 0; j < m_book.size(); ++j)
+            changedHere += !m_diff.bookCard[j] || m_diff.changed[j];
+        m_plan.contacts.reserve(changedHere + m_server.fetched.size());
         CollectCandidates();
         for (size_t j = 0; j < m_book.size(); ++j) {
             if (!m_diff.bookCard[j])
@@ -26,10 +32,17 @@ class Planner {
         for (size_t i = 0; i < m_state.size(); ++i)
             if (!m_diff.cardKept[i] && !m_consumed.count(m_state[i].href))
                 DeletedHere(i);
-        // Cards new on the server that no record here matched.
-        for (const auto& [href, card] : m_server.fetched)
-            if (!m_consumed.count(href) && !m_stateByHref.count(href))
-                Restore(card, std::nullopt);
+        // Cards new on the server that no record here matched, moved into the plan: the last
+        // the plan needs of them.
+        for (auto& [href, card] : m_server.fetched)
+            if (!m_consumed.count(href) && !m_stateByHref.count(href)) {
+                const PackedRecord record = card.record;
+                Keep(record,
+                     SyncedCard{std::move(card.href), std::move(card.etag), std::move(card.uid),
+                                record},
+                     std::nullopt, std::nullopt);
+                ++m_plan.counts.addedHere;
+            }
         return std::move(m_plan);
     }
 
@@ -51,14 +64,14 @@ class Planner {
         return it == m_server.fetched.end() ? nullptr : &it->second;
     }
 
-    static SyncedCard CardOf(const ServerCard& card, const ContactRecord& record) {
+    static SyncedCard CardOf(const ServerCard& card, const PackedRecord& record) {
         return {card.href, card.etag, card.uid, record};
     }
 
     // Server cards a new record here may be: new there, or deleted here and changed there.
     void CollectCandidates() {
         for (size_t i = 0; i < m_state.size(); ++i)
-            m_stateByHref[m_state[i].href] = i;
+            m_stateByHref[std::string_view(m_state[i].href)] = i;
         for (const auto& [href, card] : m_server.fetched) {
             const auto it = m_stateByHref.find(href);
             const bool candidate =
@@ -69,7 +82,7 @@ class Planner {
         }
     }
 
-    size_t Keep(ContactRecord record, std::optional<SyncedCard> card, std::optional<size_t> j,
+    size_t Keep(PackedRecord record, std::optional<SyncedCard> card, std::optional<size_t> j,
                 std::optional<size_t> i) {
         m_plan.contacts.push_back({std::move(record), std::move(card), true, j, i});
         return m_plan.contacts.size() - 1;
@@ -122,7 +135,7 @@ class Planner {
         switch (StatusOf(card)) {
         case There::Unchanged:
         case There::Unreadable:
-            Keep(m_book[j], card, j, i);
+            m_plan.unchanged.emplace_back(static_cast<uint32_t>(j), static_cast<uint32_t>(i));
             break;
         case There::Changed: {
             const ServerCard& there = *Fetched(card.href);
@@ -154,12 +167,14 @@ class Planner {
                 Keep(m_book[j], card, j, i);
                 break;
             }
-            Merge merge = MergeContact(card.record, m_book[j], there->record);
-            if (merge.record != m_book[j])
+            Merge merge =
+                MergeContact(card.record.Unpack(), m_book[j].Unpack(), there->record.Unpack());
+            const PackedRecord merged(merge.record);
+            if (merged != m_book[j])
                 ++m_plan.counts.changedHere;
             m_plan.conflicts.insert(m_plan.conflicts.end(), merge.conflicts.begin(),
                                     merge.conflicts.end());
-            const size_t contact = Keep(merge.record, CardOf(*there, merge.record), j, i);
+            const size_t contact = Keep(merged, CardOf(*there, merged), j, i);
             UpdateIfNeeded(contact, *there, std::move(merge.conflicts));
             break;
         }
@@ -190,25 +205,26 @@ class Planner {
     }
 
     const std::vector<SyncedCard>& m_state;
-    const std::vector<ContactRecord>& m_book;
-    const ServerView& m_server;
+    const std::vector<PackedRecord>& m_book;
+    ServerView& m_server;
     const LocalDiff& m_diff;
-    std::map<std::string, size_t> m_stateByHref;
+    std::unordered_map<std::string_view, size_t> m_stateByHref; // views of the state's hrefs
     // By the fetched cards' own records, not copies of them.
     struct ByRecord {
-        bool operator()(const ContactRecord* a, const ContactRecord* b) const { return *a < *b; }
+        bool operator()(const PackedRecord* a, const PackedRecord* b) const { return *a < *b; }
     };
-    std::map<const ContactRecord*, std::vector<const ServerCard*>, ByRecord> m_candidates;
+    std::map<const PackedRecord*, std::vector<const ServerCard*>, ByRecord> m_candidates;
     std::set<std::string> m_consumed; // candidate cards a new record here turned out to be
     SyncPlan m_plan;
 };
 
 } // namespace
 
-FieldSet DifferingFields(const ContactRecord& a, const ContactRecord& b) {
+FieldSet DifferingFields(const PackedRecord& a, const PackedRecord& b) {
     FieldSet fields;
+    const PackedRecord::Fields x = a.fields(), y = b.fields();
     for (int k = 0; k < kFieldCount; ++k)
-        fields[k] = a[k] != b[k];
+        fields[k] = x[k] != y[k];
     return fields;
 }
 
@@ -227,8 +243,8 @@ Merge MergeContact(const ContactRecord& base, const ContactRecord& here,
     return merge;
 }
 
-SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-                  const LocalDiff& diff, const ServerView& server) {
+SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book,
+                  const LocalDiff& diff, ServerView& server) {
     return Planner(state, book, diff, server).Run();
 }
 

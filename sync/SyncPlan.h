@@ -3,6 +3,7 @@
 #include "sync/LocalDiff.h"
 #include "sync/SyncedCard.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -20,7 +21,7 @@ struct Conflict {
 };
 
 // The fields whose values differ.
-FieldSet DifferingFields(const ContactRecord& a, const ContactRecord& b);
+FieldSet DifferingFields(const PackedRecord& a, const PackedRecord& b);
 
 // A contact merged field by field against the record as last synced: a field changed on one
 // side takes that side's value; a field changed on both sides to different values keeps the
@@ -55,7 +56,7 @@ struct Action {
 // one. The card's record is what the state keeps as last synced: the contact's record, but
 // for a contact whose server card could not be read this time, which keeps the old one.
 struct PlannedContact {
-    ContactRecord record;
+    PackedRecord record;
     std::optional<SyncedCard> card;
     bool inBook = true; // false: a card only the state keeps (deleted here, unreadable there)
     std::optional<size_t> bookIndex;  // the book record it was, if any
@@ -68,7 +69,10 @@ struct SyncCounts {
 };
 
 struct SyncPlan {
-    std::vector<PlannedContact> contacts; // in book order, then the contacts new here
+    // In book order, then the contacts new here; a contact unchanged on both sides is not
+    // one of them, but a pair in `unchanged`: a large book is not copied into the plan.
+    std::vector<PlannedContact> contacts;
+    std::vector<std::pair<uint32_t, uint32_t>> unchanged; // book record, state card
     std::vector<Action> actions;
     std::vector<Conflict> conflicts;
     SyncCounts counts;
@@ -78,8 +82,9 @@ struct SyncPlan {
 // state (DiffBook) and what the server said. A new
 // record here equal, field by field, to a card new on the server (or to one deleted here and
 // changed there) is that card: so a first sync matches instead of duplicating, and a run cut
-// short after its uploads converges on the next.
-SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<ContactRecord>& book,
-                  const LocalDiff& diff, const ServerView& server);
+// short after its uploads converges on the next. The cards new on the server are moved out of
+// `server` into the plan, so that a large address book is not held twice.
+SyncPlan PlanSync(const std::vector<SyncedCard>& state, const std::vector<PackedRecord>& book,
+                  const LocalDiff& diff, ServerView& server);
 
 } // namespace veldrano

@@ -3,6 +3,10 @@
 #include "files/TextFile.h"
 #include "sync/SyncError.h"
 
+#include <array>
+#include <deque>
+#include <vector>
+
 namespace veldrano {
 
 namespace {
@@ -10,7 +14,6 @@ namespace {
 constexpr char kMagicV1[] = "VELDRANO-SYNC 1"; // as v2, without the skipped cards
 constexpr char kMagicV2[] = "VELDRANO-SYNC 2"; // as v3, without the user
 constexpr char kMagic[] = "VELDRANO-SYNC 3";
-constexpr size_t kHeaderLines = 4; // magic, address book, given URL, token; v3 adds the user
 constexpr size_t kCardLines = 3 + kFieldCount; // href, ETag, UID and the record
 
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
@@ -34,35 +37,84 @@ std::string ConflictLogPath(const std::string& bookPath) {
 std::optional<SyncState> ReadSyncState(const std::string& path) {
     if (!StampOf(path).exists)
         return std::nullopt;
-    const Lines lines = ReadTextLines(path);
+    // Read from the file's bytes a line at a time, never as a copy of every line: the
+    // state of a large address book is most of what a sync holds.
+    const FileBytes bytes = ReadFileBuffer(path);
     auto damaged = [&] {
         return SyncError("el estado de sincronización «" + path +
                          "» está dañado; bórrelo para sincronizar de nuevo desde cero");
     };
-    const bool v3 = !lines.empty() && lines[0] == kMagic;
-    if (lines.size() < kHeaderLines + v3 || (!v3 && lines[0] != kMagicV2 && lines[0] != kMagicV1))
+    size_t lineCount = 0;
+    std::string_view magic;
+    ForEachLine(bytes.view(), [&](std::string_view line) {
+        if (lineCount++ == 0)
+            magic = line;
+    });
+    const int version = magic == kMagic ? 3 : magic == kMagicV2 ? 2 : magic == kMagicV1 ? 1 : 0;
+    SyncState state;
+    std::vector<std::string*> header{&state.addressBook, &state.givenUrl};
+    if (version == 3)
+        header.push_back(&state.user);
+    header.push_back(&state.token);
+    const size_t headerLines = 1 + header.size();
+    if (version == 0 || lineCount < headerLines)
         throw damaged();
-    SyncState state{lines[1], lines[2], v3 ? lines[3] : "", lines[3 + v3], {}, {}};
-    size_t first = kHeaderLines + v3;
-    if (lines[0] != kMagicV1) { // the count of skipped cards, then their hrefs
-        if (lines.size() == first || lines[first].empty() || lines[first].size() > 9 ||
-            lines[first].find_first_not_of("0123456789") != std::string::npos)
-            throw damaged();
-        const size_t count = std::stoull(lines[first++]);
-        if (count > lines.size() - first)
-            throw damaged();
-        state.pending.insert(lines.begin() + first, lines.begin() + first + count);
-        first += count;
-    }
-    if ((lines.size() - first) % kCardLines != 0)
+
+    size_t at = 0;          // the line being read
+    size_t first = 0;       // the first line of the cards, once known
+    size_t pendingLeft = 0; // hrefs of skipped cards still to read
+    std::array<std::string_view, kCardLines> card;
+    bool bad = false;
+    ForEachLine(bytes.view(), [&](std::string_view line) {
+        const size_t n = at++;
+        if (bad || n == 0)
+            return;
+        if (n < headerLines) {
+            *header[n - 1] = line;
+            if (n + 1 == headerLines && version == 1) // no skipped cards before version 2
+                first = headerLines;
+            return;
+        }
+        if (first == 0) {
+            if (n == headerLines) { // the count of skipped cards, then their hrefs
+                if (line.empty() || line.size() > 9 ||
+                    line.find_first_not_of("0123456789") != std::string_view::npos) {
+                    bad = true;
+                    return;
+                }
+                pendingLeft = std::stoull(std::string(line));
+                if (pendingLeft > lineCount - headerLines - 1) {
+                    bad = true;
+                    return;
+                }
+                if (pendingLeft == 0)
+                    first = n + 1;
+                return;
+            }
+            state.pending.emplace(line);
+            if (--pendingLeft == 0)
+                first = n + 1;
+            return;
+        }
+        if (n == first) {
+            if ((lineCount - first) % kCardLines != 0) {
+                bad = true;
+                return;
+            }
+            state.cards.reserve((lineCount - first) / kCardLines);
+        }
+        const size_t k = (n - first) % kCardLines;
+        card[k] = line;
+        if (k + 1 < kCardLines)
+            return;
+        PackedRecord::Fields fields;
+        for (int f = 0; f < kFieldCount; ++f)
+            fields[f] = card[3 + f];
+        state.cards.push_back({std::string(card[0]), std::string(card[1]), std::string(card[2]),
+                               PackedRecord(fields)});
+    });
+    if (bad || first == 0)
         throw damaged();
-    state.cards.reserve((lines.size() - first) / kCardLines);
-    for (size_t i = first; i < lines.size(); i += kCardLines) {
-        SyncedCard card{lines[i], lines[i + 1], lines[i + 2], {}};
-        for (int k = 0; k < kFieldCount; ++k)
-            card.record[k] = lines[i + 3 + k];
-        state.cards.push_back(std::move(card));
-    }
     return state;
 }
 
@@ -83,22 +135,32 @@ std::optional<SyncAccount> ReadSyncAccount(const std::string& path) {
 }
 
 void WriteSyncState(const std::string& path, const SyncState& state) {
-    std::string out;
-    AppendLine(out, kMagic);
-    // Server texts go one a line: a line break in one would shift every line after it.
+    // Written a piece at a time from the state's own text, never built whole: the pieces
+    // stay valid until the file is committed. Server texts go one a line: a line break in
+    // one would shift every line after it, so the rare one that holds one is copied clean.
+    AtomicFile file(path);
+    std::deque<std::string> cleaned;
+    auto line = [&](std::string_view text) {
+        if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+            text = cleaned.emplace_back(SingleLine(std::string(text)));
+        file.write(text);
+        file.write("\r\n");
+    };
+    line(kMagic);
     for (const std::string* text : {&state.addressBook, &state.givenUrl, &state.user, &state.token})
-        AppendLine(out, SingleLine(*text));
-    AppendLine(out, std::to_string(state.pending.size()));
+        line(*text);
+    const std::string count = std::to_string(state.pending.size());
+    line(count);
     for (const std::string& href : state.pending)
-        AppendLine(out, SingleLine(href));
+        line(href);
     for (const SyncedCard& card : state.cards) {
-        AppendLine(out, SingleLine(card.href));
-        AppendLine(out, SingleLine(card.etag));
-        AppendLine(out, SingleLine(card.uid));
-        for (const std::string& field : card.record)
-            AppendLine(out, SingleLine(field));
+        line(card.href);
+        line(card.etag);
+        line(card.uid);
+        for (const std::string_view field : card.record.fields()) // a packed field is one line
+            line(field);
     }
-    WriteFileAtomically(path, out);
+    file.commit();
 }
 
 } // namespace veldrano

@@ -1,5 +1,5 @@
 #pragma once
-#include "book/ContactRecord.h"
+#include "sync/PackedRecord.h"
 
 #include <string>
 
@@ -11,7 +11,7 @@ struct SyncedCard {
     std::string href; // the path on the server, as the server writes it
     std::string etag;
     std::string uid;
-    ContactRecord record;
+    PackedRecord record;
     bool operator==(const SyncedCard&) const = default;
 };
 
@@ -22,7 +22,7 @@ struct ServerCard {
     std::string etag;
     std::string uid;
     std::string text;
-    ContactRecord record;
+    PackedRecord record;
 };
 
 } // namespace veldrano

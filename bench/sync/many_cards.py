@@ -113,8 +113,11 @@ with tempfile.TemporaryDirectory() as work:
                              capture_output=True, text=True)
         peak = re.search(r"Maximum resident set size \(kbytes\): (\d+)", run.stderr)
         elapsed = re.search(r"Elapsed \(wall clock\) time.*: (\S+)", run.stderr)
+        # The baseline, from the same run: the book the sync wrote, byte for byte.
+        peak_bytes, book_bytes = int(peak.group(1)) * 1024, os.path.getsize(book)
         print(f"{COUNT} cards, {what}: status {run.returncode}, peak "
-              f"{int(peak.group(1)) / 1024:.0f} MB, {elapsed.group(1)} "
-              f"({os.path.getsize(book) / COUNT:.0f} bytes a contact in the book) "
+              f"{peak_bytes / 2**20:.0f} MB, {elapsed.group(1)} "
+              f"({book_bytes / COUNT:.0f} bytes a contact in the book; peak / book "
+              f"{peak_bytes / book_bytes:.1f}) "
               f"{run.stdout.strip()} {run.stderr.splitlines()[0] if run.returncode else ''}")
 server.shutdown()

@@ -18,6 +18,10 @@ ContactRecord R(const std::string& name, const std::string& tel = "") {
     return r;
 }
 
+std::vector<PackedRecord> Packed(const std::vector<ContactRecord>& records) {
+    return {records.begin(), records.end()};
+}
+
 SyncedCard Card(const std::string& href, const std::string& etag, const ContactRecord& r) {
     return {href, etag, "uid-" + href, r};
 }
@@ -44,7 +48,7 @@ TEST(SyncLedger, RunCutShortIsTakenUpFromItsJournal) {
         SCOPED_TRACE(row.name);
         test::TempDir dir;
         const std::string book = dir.file("casa.kbx").string();
-        SyncLedger run(book, before, cards);
+        SyncLedger run(book, Packed(before), cards);
         run.Record({{LedgerOp::ReplaceRecord, {}, R("Ana", "1"), R("Ana", "2"), 0, {}},
                     {LedgerOp::PutCard, Card("/a", "2", R("Ana", "2")), {}, {}, 0, {}}});
         run.Record({{LedgerOp::AddRecord, {}, {}, R("Cid"), 0, {}},
@@ -56,9 +60,9 @@ TEST(SyncLedger, RunCutShortIsTakenUpFromItsJournal) {
                          std::runtime_error);
         else
             std::ofstream(SyncJournalPath(book), std::ios::app) << "P 0\r\n/d\r\n\"1\"\r\n";
-        SyncLedger next(book, row.fileBook, cards);
+        SyncLedger next(book, Packed(row.fileBook), cards);
         const std::vector<Conflict> conflicts = next.Replay();
-        EXPECT_EQ(next.Book(), after);
+        EXPECT_EQ(next.Book(), Packed(after));
         EXPECT_EQ(next.Cards(), cardsAfter);
         ASSERT_EQ(conflicts.size(), 1u);
         EXPECT_EQ(conflicts[0].there, "3");

@@ -16,6 +16,10 @@ ContactRecord C(const std::string& name, const std::string& tel = "",
     return r;
 }
 
+std::vector<PackedRecord> Packed(const std::vector<ContactRecord>& records) {
+    return {records.begin(), records.end()};
+}
+
 std::string Href(size_t i) {
     return "/l/" + std::to_string(i) + ".vcf";
 }
@@ -35,7 +39,7 @@ struct Row {
 std::string Describe(const SyncPlan& plan, const Action& a) {
     switch (a.kind) {
     case Action::Create:
-        return "create " + plan.contacts[a.contact].record[0];
+        return "create " + std::string(plan.contacts[a.contact].record[0]);
     case Action::Update:
         return "update " + a.href + " " + a.fields.to_string();
     case Action::Delete:
@@ -223,23 +227,36 @@ TEST(SyncPlan, MergesFieldByFieldAndNeverLosesAnEdit) {
             server.deleted.insert(Href(i));
         for (size_t i = 0; i < row.newThere.size(); ++i)
             server.fetched[Href(100 + i)] = {Href(100 + i), "1", "uid", "card", row.newThere[i]};
-        const LocalDiff diff = DiffBook(state, row.book);
+        const std::vector<PackedRecord> book = Packed(row.book);
+        const LocalDiff diff = DiffBook(state, book);
         for (const std::string& href : diff.ChangedHrefs(state)) {
             const size_t i = std::stoul(href.substr(3));
             if (!server.fetched.count(href) && !server.deleted.count(href))
                 server.fetched[href] = {href, "1", "uid", "card", row.synced[i]};
         }
 
-        const SyncPlan plan = PlanSync(state, row.book, diff, server);
-        std::vector<ContactRecord> bookAfter;
+        const SyncPlan plan = PlanSync(state, book, diff, server);
+        // In book order (a contact unchanged on both sides is the book's record), then the
+        // contacts new here.
+        std::map<size_t, PackedRecord> inBookOrder;
+        std::vector<PackedRecord> bookAfter;
+        for (const auto& [j, i] : plan.unchanged) {
+            EXPECT_EQ(state[i].record, book[j]);
+            inBookOrder[j] = book[j];
+        }
         for (const auto& contact : plan.contacts) {
-            if (contact.inBook)
-                bookAfter.push_back(contact.record);
+            if (contact.inBook && contact.bookIndex)
+                inBookOrder[*contact.bookIndex] = contact.record;
             if (contact.card && contact.inBook) { // the state keeps what the book holds
                 EXPECT_EQ(contact.card->record, contact.record);
             }
         }
-        EXPECT_EQ(bookAfter, row.bookAfter);
+        for (const auto& [j, record] : inBookOrder)
+            bookAfter.push_back(record);
+        for (const auto& contact : plan.contacts)
+            if (contact.inBook && !contact.bookIndex)
+                bookAfter.push_back(contact.record);
+        EXPECT_EQ(bookAfter, Packed(row.bookAfter));
         std::vector<std::string> actions;
         for (const Action& a : plan.actions)
             actions.push_back(Describe(plan, a));
@@ -333,7 +350,7 @@ TEST(SyncPlan, PairsRecordsChangedHereByLikeness) {
         std::vector<SyncedCard> state;
         for (size_t i = 0; i < row.synced.size(); ++i)
             state.push_back({Href(i), "1", "uid", row.synced[i]});
-        const LocalDiff diff = DiffBook(state, row.book);
+        const LocalDiff diff = DiffBook(state, Packed(row.book));
         std::vector<int> cardOf;
         for (size_t j = 0; j < row.book.size(); ++j) {
             cardOf.push_back(diff.bookCard[j] ? static_cast<int>(*diff.bookCard[j]) : -1);
