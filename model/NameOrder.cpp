@@ -101,8 +101,14 @@ std::vector<uint32_t> WithSlow(const NameCollation& collation, Names names,
     std::vector<uint32_t> byKey(slow.size());
     for (uint32_t i = 0; i < byKey.size(); ++i)
         byKey[i] = i;
-    std::stable_sort(byKey.begin(), byKey.end(),
-                     [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    // Equal keys are not always equal names: the toolkit puts an empty name before one the
+    // collation ignores altogether, so the comparison has the last word there.
+    std::stable_sort(byKey.begin(), byKey.end(), [&](uint32_t a, uint32_t b) {
+        const int c = keys[a].compare(keys[b]);
+        if (c != 0 || names[slow[a]] == names[slow[b]])
+            return c < 0;
+        return collation.compare(names[slow[a]], names[slow[b]]) < 0;
+    });
     for (uint32_t& i : byKey)
         i = slow[i];
     auto before = [&](uint32_t a, uint32_t b) {
@@ -112,13 +118,14 @@ std::vector<uint32_t> WithSlow(const NameCollation& collation, Names names,
     std::vector<uint32_t> order;
     order.reserve(fast.size() + slow.size());
     if (double(slow.size()) * std::log2(double(fast.size()) + 2) > double(fast.size())) {
-        std::merge(fast.begin(), fast.end(), byKey.begin(), byKey.end(),
-                   std::back_inserter(order), before);
+        std::merge(fast.begin(), fast.end(), byKey.begin(), byKey.end(), std::back_inserter(order),
+                   before);
         return order;
     }
     auto at = fast.begin();
     for (uint32_t s : byKey) {
-        const auto to = std::partition_point(at, fast.end(), [&](uint32_t f) { return before(f, s); });
+        const auto to =
+            std::partition_point(at, fast.end(), [&](uint32_t f) { return before(f, s); });
         order.insert(order.end(), at, to);
         order.push_back(s);
         at = to;
@@ -149,9 +156,9 @@ std::vector<uint32_t> NameOrder(const NameCollation& collation, Names names, boo
             slow.push_back(item.index);
     std::vector<size_t> ends(parts.size());
     InParallel(parts, [&](size_t from, size_t to) {
-        const auto end = std::remove_if(items.begin() + std::ptrdiff_t(from),
-                                        items.begin() + std::ptrdiff_t(to),
-                                        [](const Item& i) { return i.kind == kSlow; });
+        const auto end =
+            std::remove_if(items.begin() + std::ptrdiff_t(from), items.begin() + std::ptrdiff_t(to),
+                           [](const Item& i) { return i.kind == kSlow; });
         std::sort(items.begin() + std::ptrdiff_t(from), end, KeyLess);
         ends[from == 0 ? 0 : 1] = size_t(end - items.begin());
     });

@@ -17,8 +17,8 @@
 namespace {
 
 struct Character {
-    QString text;                     // empty: the byte is no character of its own
-    std::vector<uint32_t> primaries;  // the library's first-level weights, ignorables left out
+    QString text;                    // empty: the byte is no character of its own
+    std::vector<uint32_t> primaries; // the library's first-level weights, ignorables left out
     bool outside = false;
 };
 using Characters = std::array<Character, 256>;
