@@ -1,12 +1,11 @@
 #include "model/BookModel.h"
 
 #include "book/ContactFields.h"
+#include "model/NameOrder.h"
 #include "model/TextCodec.h"
 
 #include <algorithm>
-#include <numeric>
 #include <stdexcept>
-#include <thread>
 
 using veldrano::BookStore;
 using veldrano::ContactRecord;
@@ -54,10 +53,9 @@ bool BookModel::lessOrEqual(size_t a, size_t b) const {
 }
 
 size_t BookModel::placeFor(std::string_view name, size_t first, size_t last) const {
-    const QString needle = TextCodec::ToQString(name); // decoded once for the whole search
     while (first < last) {
         const size_t mid = first + (last - first) / 2;
-        if (m_collation.compare(needle, m_store.name(mid)) >= 0)
+        if (m_collation.compare(name, m_store.name(mid)) >= 0)
             first = mid + 1;
         else
             last = mid;
@@ -65,47 +63,11 @@ size_t BookModel::placeFor(std::string_view name, size_t first, size_t last) con
     return first;
 }
 
-bool BookModel::rowsInNameOrder() const {
-    for (size_t row = 1; row < m_store.size(); ++row)
-        if (!lessOrEqual(row - 1, row))
-            return false;
-    return true;
-}
-
-std::vector<uint32_t> BookModel::nameOrder() const {
-    // Sort keys turn each later comparison into a byte compare. A large book is keyed and
-    // sorted in two halves at once, then merged (stably: equal names keep their order).
-    constexpr size_t kHalvesFrom = 20000;
-    const size_t count = m_store.size();
-    const size_t half = count >= kHalvesFrom ? count / 2 : count;
-    std::vector<QCollatorSortKey> first, second;
-    std::vector<uint32_t> order(count);
-    std::iota(order.begin(), order.end(), 0u);
-    auto keyOf = [&](uint32_t row) -> const QCollatorSortKey& {
-        return row < half ? first[row] : second[row - half];
-    };
-    auto less = [&](uint32_t a, uint32_t b) { return keyOf(a).compare(keyOf(b)) < 0; };
-    auto keyAndSort = [&](const NameCollation& collation, std::vector<QCollatorSortKey>& keys,
-                          size_t from, size_t to) {
-        keys.reserve(to - from);
-        for (size_t row = from; row < to; ++row)
-            keys.push_back(collation.key(m_store.name(row)));
-        std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(from),
-                         order.begin() + static_cast<std::ptrdiff_t>(to), less);
-    };
-    std::thread other;
-    if (half < count)
-        other = std::thread([&] {
-            const NameCollation collation; // a collator serves one thread
-            keyAndSort(collation, second, half, count);
-        });
-    keyAndSort(m_collation, first, 0, half);
-    if (other.joinable()) {
-        other.join();
-        std::inplace_merge(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(half),
-                           order.end(), less);
-    }
-    return order;
+std::vector<uint32_t> BookModel::nameOrder(size_t first, size_t count, bool unlessSorted) const {
+    std::vector<std::string_view> names(count);
+    for (size_t i = 0; i < count; ++i)
+        names[i] = m_store.name(first + i);
+    return NameOrder(m_collation, names, unlessSorted);
 }
 
 void BookModel::relayout(const std::vector<uint32_t>& order) {
@@ -127,8 +89,8 @@ void BookModel::load(BookStore store) {
     beginResetModel();
     m_store = std::move(store);
     if (m_sorting) {
-        if (!rowsInNameOrder())
-            m_store.reorder(nameOrder());
+        if (const std::vector<uint32_t> order = nameOrder(0, m_store.size(), true); !order.empty())
+            m_store.reorder(order);
         m_order = Order::Sorted;
     } else {
         m_order = m_store.size() < 2 ? Order::Sorted : Order::Unknown;
@@ -181,14 +143,7 @@ void BookModel::paste(std::vector<ContactRecord> records) {
     std::vector<size_t> place(count);
     for (size_t i = 0; i < count; ++i)
         place[i] = placeFor(m_store.name(first + i), 0, first);
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(count);
-    for (size_t i = 0; i < count; ++i)
-        keys.push_back(m_collation.key(m_store.name(first + i)));
-    std::vector<uint32_t> mine(count);
-    std::iota(mine.begin(), mine.end(), 0u);
-    std::stable_sort(mine.begin(), mine.end(),
-                     [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    const std::vector<uint32_t> mine = nameOrder(first, count, false);
     std::vector<uint32_t> order;
     order.reserve(first + count);
     size_t old = 0;
@@ -251,10 +206,8 @@ void BookModel::setSorting(bool on) {
     m_sorting = on;
     if (!on || m_order == Order::Sorted)
         return;
-    if (m_order == Order::Unknown && rowsInNameOrder()) {
-        m_order = Order::Sorted;
-        return;
-    }
-    relayout(nameOrder());
+    const std::vector<uint32_t> order = nameOrder(0, m_store.size(), m_order == Order::Unknown);
+    if (!order.empty())
+        relayout(order);
     m_order = Order::Sorted;
 }

@@ -53,9 +53,9 @@ class BookModel : public QAbstractTableModel {
     // The row before which a record named `name` goes: after every row that does not sort
     // after it, looking only at rows [first, last).
     size_t placeFor(std::string_view name, size_t first, size_t last) const;
-    bool rowsInNameOrder() const;
-    // Row order that puts every row in name order (stable).
-    std::vector<uint32_t> nameOrder() const;
+    // The order of rows [first, first + count) by name (stable), as indices from `first`;
+    // with `unlessSorted` empty when they are in name order already.
+    std::vector<uint32_t> nameOrder(size_t first, size_t count, bool unlessSorted) const;
     // Applies a new order as one layout change; the selection follows its rows.
     void relayout(const std::vector<uint32_t>& order);
     void noteAppended(size_t firstNew);

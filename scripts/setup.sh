@@ -7,6 +7,8 @@ packages=(
   # build
   g++ cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
+  # the name order's per-character table, from the collation library the toolkit uses
+  libicu-dev
   # CardDAV sync: HTTP and the WebDAV XML
   libcurl4-openssl-dev libxml2-dev
   # passwords in the desktop's keyring (the Secret Service)

@@ -1,10 +1,12 @@
 // The book core against abook, and single edits in the real window at a million contacts.
 //   bench_book TORVIKALEN [CONTACTS=100000] [WINDOW_CONTACTS=1000000]
 // 1. Whole processes, interleaved: `torvikalen --sort` of a book in random order (load in
-//    name order, then save) beside `abook --convert` of the same contacts to CSV. Median
-//    wall time, peak memory of each, and the ratio.
-// 2. The real window (offscreen) with a million contacts: load (random order and name
-//    order), add one, modify one, delete one, paste 1,000, ordering on over a sorted list.
+//    name order, then save) beside `abook --convert` of the same contacts to CSV and beside
+//    our own read and write of the same book without sorting. Median wall time, peak memory
+//    of each, and the ratios.
+// 2. The real window (offscreen) with a million contacts: opening a book in random order and
+//    one in name order (five times each, in turn, beside reading the file), add one, modify one,
+//    delete one, paste 1,000, ordering on over a sorted list.
 #include "app/Application.h"
 #include "app/agenda.h"
 #include "bench/SampleBook.h"
@@ -145,20 +147,23 @@ void WholeProcesses(const std::string& self, const std::string& program, size_t 
         WriteFileAtomically(kbx, BookText(book));
         WriteFileAtomically(abook, AbookFile(book));
     }
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs, copies;
     long oursPeak = 0, theirsPeak = 0;
     for (int round = 0; round < 5; ++round) {
         std::filesystem::remove(dir / "libro.csv"); // abook will not overwrite a file
+        const Run copy =
+            RunProcess(self, {self, "--read-write", kbx, (dir / "copia.kbx").string()});
         const Run a = RunProcess(self, {program, "--sort", kbx, (dir / "ordenado.kbx").string()});
         const Run b = RunProcess(self, {"/usr/bin/abook", "--convert", "--informat", "abook",
                                         "--infile", abook, "--outformat", "csv", "--outfile",
                                         (dir / "libro.csv").string()});
-        if (a.status != 0 || b.status != 0) {
+        if (a.status != 0 || b.status != 0 || copy.status != 0) {
             std::printf("a run failed (torvikalen %d, abook %d)\n", a.status, b.status);
             return;
         }
         ours.push_back(a.ms);
         theirs.push_back(b.ms);
+        copies.push_back(copy.ms);
         oursPeak = std::max(oursPeak, a.peakKiB);
         theirsPeak = std::max(theirsPeak, b.peakKiB);
     }
@@ -171,6 +176,9 @@ void WholeProcesses(const std::string& self, const std::string& program, size_t 
     std::printf("  ratio time %.2f   ratio memory %.2f   (%.0f bytes a contact)\n",
                 Median(ours) / Median(theirs), static_cast<double>(oursPeak) / theirsPeak,
                 oursPeak * 1024.0 / contacts);
+    std::printf("  read and write, no sort %6.1f ms   (our own code, the book left in its order)\n",
+                Median(copies));
+    std::printf("  --sort beside it %.2fx (goal <= 1.3x)\n", Median(ours) / Median(copies));
 }
 
 // Answers the one save dialog the window asks, and nothing else.
@@ -237,11 +245,19 @@ void InTheWindow(size_t contacts, const std::filesystem::path& dir) {
         std::fputs("5", refs);
         std::fclose(refs);
     }
-    const double loadRandom = Time([&] { form->OpenBook(QString::fromStdString(random)); });
+    form->OpenBook(QString::fromStdString(random));
     platform.saveAs = sorted;
     action("GuardarComo")->trigger();
-    const double loadSorted =
-        Time([&] { form->OpenBook(QString::fromStdString(sorted + ".kbx")); });
+    // Opening as Abrir Reciente does, up to the rows drawn, the two books in turn; beside it
+    // reading the same file alone.
+    std::vector<double> randomLoads, sortedLoads, reads;
+    for (int round = 0; round < 5; ++round) {
+        randomLoads.push_back(Time([&] { form->OpenBook(QString::fromStdString(random)); }));
+        sortedLoads.push_back(
+            Time([&] { form->OpenBook(QString::fromStdString(sorted + ".kbx")); }));
+        reads.push_back(Time([&] { (void)ReadBookFile(random); }));
+    }
+    const double loadRandom = Median(randomLoads), loadSorted = Median(sortedLoads);
     const int rows = list->model()->rowCount();
     auto addOne = [&] {
         return TimeThroughDialog([&] { action("AgregarReg")->trigger(); },
@@ -282,11 +298,12 @@ void InTheWindow(size_t contacts, const std::filesystem::path& dir) {
     const double hide = Time([&] { fax->trigger(); });
     const double show = Time([&] { fax->trigger(); });
 
-    std::printf("\nThe real window, %d contacts (target: each edit within one 16 ms frame, load "
-                "within 1.5 s):\n",
+    std::printf("\nThe real window, %d contacts (target: each edit within one 16 ms frame):\n",
                 rows);
-    std::printf("  load, random order          %8.1f ms\n", loadRandom);
-    std::printf("  load, name order            %8.1f ms\n", loadSorted);
+    std::printf("  open, random order          %8.1f ms (goal <= 600 ms, median of 5)\n",
+                loadRandom);
+    std::printf("  open, name order            %8.1f ms (goal <= 600 ms)\n", loadSorted);
+    std::printf("  reading the file alone      %8.1f ms\n", Median(reads));
     std::printf("  add one record (first)      %8.2f ms\n", firstAdd);
     std::printf("  add one record              %8.2f ms\n", add);
     std::printf("  modify one (moves by name)  %8.2f ms\n", modify);
@@ -305,9 +322,21 @@ void InTheWindow(size_t contacts, const std::filesystem::path& dir) {
 
 } // namespace
 
+// The baseline of --sort: the same book read and written by our own code, left in its order.
+int ReadAndWrite(const char* in, const char* out) {
+    LoadedBook book = ReadBookFile(in);
+    std::array<int, kFieldCount> columns{};
+    for (int k = 0; k < kFieldCount; ++k)
+        columns[k] = book.hidden[k] ? -1 : 0;
+    WriteBookFile(out, columns, book.records);
+    return 0;
+}
+
 int main(int argc, char* argv[]) {
     if (argc > 2 && std::string(argv[1]) == "--launch")
         return Launch(argv + 2);
+    if (argc == 4 && std::string(argv[1]) == "--read-write")
+        return ReadAndWrite(argv[2], argv[3]);
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_book TORVIKALEN [CONTACTS] [WINDOW_CONTACTS]\n");
         return 2;
