@@ -5,6 +5,7 @@
 
 #include <array>
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace veldrano {
@@ -23,6 +24,65 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
     return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
+SyncError Damaged(const std::string& path) {
+    return SyncError("el estado de sincronización «" + path +
+                     "» está dañado; bórrelo para sincronizar de nuevo desde cero");
+}
+
+// The count of skipped cards: digits only, and no more than the lines left for them.
+std::optional<size_t> CountOf(std::string_view line, size_t linesLeft) {
+    if (line.empty() || line.size() > 9 ||
+        line.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    const size_t count = std::stoull(std::string(line));
+    return count > linesLeft ? std::nullopt : std::optional(count);
+}
+
+using CardLines = std::array<std::string_view, kCardLines>;
+
+// Gathers a card's lines; at its last one the card joins the state.
+void TakeCardLine(SyncState& state, CardLines& card, size_t k, std::string_view line) {
+    card[k] = line;
+    if (k + 1 < kCardLines)
+        return;
+    PackedRecord::Fields fields;
+    for (int f = 0; f < kFieldCount; ++f)
+        fields[f] = card[3 + f];
+    state.cards.push_back(
+        {std::string(card[0]), std::string(card[1]), std::string(card[2]), PackedRecord(fields)});
+}
+
+// Reads the lines after the header: the skipped cards' count and hrefs, then the cards.
+struct BodyReader {
+    SyncState& state;
+    size_t headerLines, lineCount;
+    size_t first = 0;       // the first line of the cards, once known
+    size_t pendingLeft = 0; // hrefs of skipped cards still to read
+    CardLines card{};
+    bool bad = false;
+
+    void operator()(size_t n, std::string_view line) {
+        if (first == 0) {
+            if (n == headerLines) { // the count of skipped cards, then their hrefs
+                const std::optional<size_t> count = CountOf(line, lineCount - headerLines - 1);
+                bad = !count;
+                pendingLeft = count.value_or(0);
+            } else {
+                state.pending.emplace(line);
+                --pendingLeft;
+            }
+            if (pendingLeft == 0)
+                first = n + 1;
+            return;
+        }
+        if (n == first) {
+            bad = (lineCount - first) % kCardLines != 0;
+            state.cards.reserve((lineCount - first) / kCardLines);
+        }
+        TakeCardLine(state, card, (n - first) % kCardLines, line);
+    }
+};
+
 } // namespace
 
 std::string SyncStatePath(const std::string& bookPath) {
@@ -40,10 +100,6 @@ std::optional<SyncState> ReadSyncState(const std::string& path) {
     // Read from the file's bytes a line at a time, never as a copy of every line: the
     // state of a large address book is most of what a sync holds.
     const FileBytes bytes = ReadFileBuffer(path);
-    auto damaged = [&] {
-        return SyncError("el estado de sincronización «" + path +
-                         "» está dañado; bórrelo para sincronizar de nuevo desde cero");
-    };
     size_t lineCount = 0;
     std::string_view magic;
     ForEachLine(bytes.view(), [&](std::string_view line) {
@@ -58,63 +114,20 @@ std::optional<SyncState> ReadSyncState(const std::string& path) {
     header.push_back(&state.token);
     const size_t headerLines = 1 + header.size();
     if (version == 0 || lineCount < headerLines)
-        throw damaged();
-
-    size_t at = 0;          // the line being read
-    size_t first = 0;       // the first line of the cards, once known
-    size_t pendingLeft = 0; // hrefs of skipped cards still to read
-    std::array<std::string_view, kCardLines> card;
-    bool bad = false;
+        throw Damaged(path);
+    BodyReader body{state, headerLines, lineCount};
+    if (version == 1) // no count of skipped cards before version 2
+        body.first = headerLines;
+    size_t at = 0;
     ForEachLine(bytes.view(), [&](std::string_view line) {
         const size_t n = at++;
-        if (bad || n == 0)
-            return;
-        if (n < headerLines) {
+        if (n > 0 && n < headerLines)
             *header[n - 1] = line;
-            if (n + 1 == headerLines && version == 1) // no skipped cards before version 2
-                first = headerLines;
-            return;
-        }
-        if (first == 0) {
-            if (n == headerLines) { // the count of skipped cards, then their hrefs
-                if (line.empty() || line.size() > 9 ||
-                    line.find_first_not_of("0123456789") != std::string_view::npos) {
-                    bad = true;
-                    return;
-                }
-                pendingLeft = std::stoull(std::string(line));
-                if (pendingLeft > lineCount - headerLines - 1) {
-                    bad = true;
-                    return;
-                }
-                if (pendingLeft == 0)
-                    first = n + 1;
-                return;
-            }
-            state.pending.emplace(line);
-            if (--pendingLeft == 0)
-                first = n + 1;
-            return;
-        }
-        if (n == first) {
-            if ((lineCount - first) % kCardLines != 0) {
-                bad = true;
-                return;
-            }
-            state.cards.reserve((lineCount - first) / kCardLines);
-        }
-        const size_t k = (n - first) % kCardLines;
-        card[k] = line;
-        if (k + 1 < kCardLines)
-            return;
-        PackedRecord::Fields fields;
-        for (int f = 0; f < kFieldCount; ++f)
-            fields[f] = card[3 + f];
-        state.cards.push_back({std::string(card[0]), std::string(card[1]), std::string(card[2]),
-                               PackedRecord(fields)});
+        else if (n >= headerLines && !body.bad)
+            body(n, line);
     });
-    if (bad || first == 0)
-        throw damaged();
+    if (body.bad || body.first == 0)
+        throw Damaged(path);
     return state;
 }
 
@@ -130,8 +143,7 @@ std::optional<SyncAccount> ReadSyncAccount(const std::string& path) {
         return SyncAccount{line[2], line[3]};
     if (line.size() >= 3 && (line[0] == kMagicV2 || line[0] == kMagicV1))
         return SyncAccount{line[2], ""};
-    throw SyncError("el estado de sincronización «" + path +
-                    "» está dañado; bórrelo para sincronizar de nuevo desde cero");
+    throw Damaged(path);
 }
 
 void WriteSyncState(const std::string& path, const SyncState& state) {
