@@ -19,9 +19,28 @@ std::string_view BookStore::text(Span span) const {
     return buffer.substr(span.offset & ~kEdited, span.length);
 }
 
+BookStore::Span BookStore::span(uint32_t index, int f) const {
+    if (index & kSlot)
+        return m_slots[index & ~kSlot][f];
+    const FileRecord& r = m_fileRecords[index];
+    uint32_t offset = r.start;
+    for (int g = 0; g < f; ++g)
+        offset += r.length[g] + 1u + ((r.crlf >> g) & 1u);
+    return {offset, r.length[f]};
+}
+
+BookStore::Slot BookStore::slotOf(uint32_t index) const {
+    if (index & kSlot)
+        return m_slots[index & ~kSlot];
+    Slot slot;
+    for (int f = 0; f < kFieldCount; ++f)
+        slot[f] = span(index, f);
+    return slot;
+}
+
 ContactRecord BookStore::record(size_t row) const {
     ContactRecord r;
-    const Slot& slot = m_slots[m_rows[row]];
+    const Slot slot = slotOf(m_rows[row]);
     for (int f = 0; f < kFieldCount; ++f)
         r[f] = text(slot[f]);
     return r;
@@ -44,10 +63,10 @@ uint32_t BookStore::newSlot(const ContactRecord& record) {
         const uint32_t index = m_freeSlots.back();
         m_freeSlots.pop_back();
         m_slots[index] = slot;
-        return index;
+        return index | kSlot;
     }
     m_slots.push_back(slot);
-    return static_cast<uint32_t>(m_slots.size() - 1);
+    return static_cast<uint32_t>(m_slots.size() - 1) | kSlot;
 }
 
 void BookStore::insert(size_t row, const ContactRecord& record) {
@@ -71,8 +90,15 @@ void BookStore::insertAt(const std::vector<size_t>& positions,
 }
 
 void BookStore::replace(size_t row, const ContactRecord& record) {
-    // The old text stays behind in its buffer; a record is small and edits are few.
-    Slot& slot = m_slots[m_rows[row]];
+    // The old text stays behind in its buffer; a record is small and edits are few. A record
+    // as read from the file gets a slot of its own first (its 28 bytes stay unused).
+    uint32_t& index = m_rows[row];
+    if (!(index & kSlot)) {
+        const Slot wide = slotOf(index);
+        m_slots.push_back(wide);
+        index = static_cast<uint32_t>(m_slots.size() - 1) | kSlot;
+    }
+    Slot& slot = m_slots[index & ~kSlot];
     for (int f = 0; f < kFieldCount; ++f)
         if (text(slot[f]) != record[f])
             slot[f] = keep(record[f]);
@@ -93,7 +119,9 @@ void BookStore::move(size_t from, size_t to) {
 void BookStore::erase(size_t first, size_t count) {
     auto begin = m_rows.begin() + static_cast<std::ptrdiff_t>(first);
     auto end = begin + static_cast<std::ptrdiff_t>(count);
-    m_freeSlots.insert(m_freeSlots.end(), begin, end);
+    for (auto it = begin; it != end; ++it)
+        if (*it & kSlot)
+            m_freeSlots.push_back(*it & ~kSlot);
     m_rows.erase(begin, end);
 }
 
@@ -111,7 +139,21 @@ BookStore::BookStore(FileBytes fileBytes) {
 }
 
 std::string_view BookStore::fileLines(size_t row) const {
-    const Slot& slot = m_slots[m_rows[row]];
+    const uint32_t index = m_rows[row];
+    if (!(index & kSlot)) {
+        // Ten line ends between the first field and the last, all CR LF.
+        const FileRecord& r = m_fileRecords[index];
+        constexpr uint16_t all = (1u << (kFieldCount - 1)) - 1;
+        if ((r.crlf & all) != all)
+            return {};
+        const Span last = span(index, kFieldCount - 1);
+        const size_t end = last.offset + last.length;
+        const std::string_view file = fileText();
+        if (end + 2 > file.size() || file.substr(end, 2) != "\r\n")
+            return {};
+        return file.substr(r.start, end + 2 - r.start);
+    }
+    const Slot& slot = m_slots[index & ~kSlot];
     size_t text = 0;
     for (const Span& span : slot) {
         if (span.offset & kEdited)
@@ -163,16 +205,34 @@ ContactRecord BookClip::record(size_t i) const {
 }
 
 void BookStore::reserve(size_t records) {
-    m_slots.reserve(records);
-    AskForLargePages(m_slots.data(), m_slots.capacity() * sizeof(Slot));
+    m_fileRecords.reserve(records);
+    AskForLargePages(m_fileRecords.data(), m_fileRecords.capacity() * sizeof(FileRecord));
     m_rows.reserve(records);
 }
 
 void BookStore::appendFromFile(const FilePlaces& fields) {
+    // Lines of 64 KiB or more, or lines that do not follow one another, keep a slot.
+    FileRecord r{fields[0].first, {}, 0};
+    bool fits = true;
+    for (int f = 0; f < kFieldCount && fits; ++f) {
+        const auto [offset, length] = fields[f];
+        fits = length <= 0xFFFFu;
+        r.length[f] = static_cast<uint16_t>(length);
+        if (f + 1 < kFieldCount) {
+            const uint32_t gap = fields[f + 1].first - offset - length;
+            fits = fits && (gap == 1 || gap == 2);
+            r.crlf |= static_cast<uint16_t>((gap == 2) << f);
+        }
+    }
+    if (fits) {
+        m_rows.push_back(static_cast<uint32_t>(m_fileRecords.size()));
+        m_fileRecords.push_back(r);
+        return;
+    }
     Slot slot;
     for (int f = 0; f < kFieldCount; ++f)
         slot[f] = Span{fields[f].first, fields[f].second};
-    m_rows.push_back(static_cast<uint32_t>(m_slots.size()));
+    m_rows.push_back(static_cast<uint32_t>(m_slots.size()) | kSlot);
     m_slots.push_back(slot);
 }
 

@@ -36,17 +36,18 @@ class BookClip {
 };
 
 // The records of a book in list order, held compactly for books of millions of contacts.
-// The text of a loaded file stays in the one buffer it was read into and each field is an
-// offset and a length in it; fields added or changed later keep their text in a second
-// buffer. A row is a 4-byte index to its record, so inserting, moving or removing rows
-// moves indices, never text. A field never holds a line break or a NUL: one that arrives
+// The text of a loaded file stays in the one buffer it was read into; a record read from it
+// is where its first line starts and the lengths of its eleven lines (28 bytes). Fields
+// added or changed later keep their text in a second buffer, each an offset and a length.
+// A row is a 4-byte index to its record, so inserting, moving or removing rows moves
+// indices, never text. A field never holds a line break or a NUL: one that arrives
 // with one gets a space in its place, so the book file always reads back.
 class BookStore {
   public:
     size_t size() const { return m_rows.size(); }
     bool empty() const { return m_rows.empty(); }
 
-    std::string_view field(size_t row, int f) const { return text(m_slots[m_rows[row]][f]); }
+    std::string_view field(size_t row, int f) const { return text(span(m_rows[row], f)); }
     std::string_view name(size_t row) const { return field(row, 0); }
     ContactRecord record(size_t row) const;
     // The records of `rows` (in the order given), as a copy that later edits do not touch.
@@ -91,16 +92,28 @@ class BookStore {
     };
     using Slot = std::array<Span, kFieldCount>;
     static constexpr uint32_t kEdited = 0x8000'0000u;
+    // A record as read from the file: its lines follow one another, each ended by one
+    // byte (CR or LF) or, where its bit in `crlf` is set, by CR LF.
+    struct FileRecord {
+        uint32_t start = 0;
+        std::array<uint16_t, kFieldCount> length{};
+        uint16_t crlf = 0;
+    };
+    // A row's index with this bit set is in m_slots, else in m_fileRecords.
+    static constexpr uint32_t kSlot = 0x8000'0000u;
 
+    Span span(uint32_t index, int f) const;
+    Slot slotOf(uint32_t index) const;
     std::string_view text(Span span) const;
     uint32_t newSlot(const ContactRecord& record);
     Span keep(std::string_view value);
 
     std::shared_ptr<const FileBytes> m_file; // the loaded file, never changed
     std::string m_edits;                     // the text of records added or changed since
+    std::vector<FileRecord> m_fileRecords;
     std::vector<Slot> m_slots;
-    std::vector<uint32_t> m_rows; // list order: row -> slot
-    std::vector<uint32_t> m_freeSlots;
+    std::vector<uint32_t> m_rows;      // list order: row -> record index
+    std::vector<uint32_t> m_freeSlots; // of m_slots
 };
 
 } // namespace veldrano

@@ -72,13 +72,23 @@ TEST(BookStore, LoadAndSaveGiveBackTheFileByteForByte) {
         columns[seed % kFieldCount] = -1;
         std::array<bool, kFieldCount> hidden{};
         hidden[seed % kFieldCount] = true;
-        const std::vector<ContactRecord> book = MixedBook(500 * seed, seed);
+        std::vector<ContactRecord> book = MixedBook(500 * seed, seed);
+        // Lines about as long as a record read from a file holds in its short form.
+        book[seed][seed + 1] = std::string(65535 + seed - 2, 'l');
         const std::string bytes = test::BookText(columns, book);
-        // The loader also takes LF and CR line ends and stops at a NUL.
-        std::string unix = bytes, mac = bytes;
+        // The loader also takes LF and CR line ends, mixed within a record, and stops at a NUL.
+        std::string unix = bytes, mac = bytes, mixed;
         std::erase(unix, '\r');
         std::erase(mac, '\n');
-        for (const std::string& file : {bytes, unix, mac, bytes + std::string("\0tail\r\n", 7)}) {
+        const char* const ends[] = {"\r\n", "\n", "\r"}; // a CR is followed by a CR LF line
+        size_t line = 0;
+        for (std::string_view rest = bytes; !rest.empty();) {
+            const size_t end = rest.find("\r\n");
+            mixed.append(rest.substr(0, end)) += ends[line++ % std::size(ends)];
+            rest.remove_prefix(end + 2);
+        }
+        for (const std::string& file :
+             {bytes, unix, mac, mixed, bytes + std::string("\0tail\r\n", 7)}) {
             const LoadedBook loaded = ParseBookFile(file);
             EXPECT_EQ(loaded.hidden, hidden);
             EXPECT_EQ(AllOf(loaded.records), book);
