@@ -100,6 +100,7 @@ void WriteBookFile(const std::string& path, const std::array<int, kFieldCount>& 
     AtomicFile file(path);
     file.write(header);
     for (size_t row = 0; row < records.size(); ++row) {
+        records.prefetch(row);
         if (const std::string_view lines = records.fileLines(row); !lines.empty()) {
             file.write(lines);
             continue;
