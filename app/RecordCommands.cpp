@@ -76,10 +76,7 @@ void RecordCommands::copiarExecute() {
 }
 
 void RecordCommands::PegarExecute() {
-    std::vector<ContactRecord> records(m_state.ListaCopia.size());
-    for (size_t k = 0; k < records.size(); ++k)
-        records[k] = m_state.ListaCopia.record(k);
-    m_model.paste(std::move(records));
+    m_model.paste(m_state.ListaCopia);
     m_state.ListaCopia.clear();
     m_commands.copiar->setEnabled(true);
     m_commands.Pegar->setEnabled(false);

@@ -89,6 +89,30 @@ void BookStore::insertAt(const std::vector<size_t>& positions,
     m_rows = std::move(rows);
 }
 
+void BookStore::append(const BookClip& clip) {
+    if (!m_file)
+        m_file = clip.m_file;
+    const bool sameFile = clip.m_file && clip.m_file == m_file;
+    m_rows.reserve(m_rows.size() + clip.size());
+    for (size_t i = 0; i < clip.size(); ++i) {
+        const BookClip::Piece piece = clip.m_pieces[i];
+        if (!sameFile || (piece.offset & BookClip::kCopied)) {
+            m_rows.push_back(newSlot(clip.record(i)));
+            continue;
+        }
+        // Eleven lines, each ended by CR LF, as fileLines found them.
+        FilePlaces places;
+        uint32_t at = piece.offset;
+        const std::string_view file = fileText();
+        for (int f = 0; f < kFieldCount; ++f) {
+            const auto end = static_cast<uint32_t>(file.find("\r\n", at));
+            places[f] = {at, end - at};
+            at = end + 2;
+        }
+        appendFromFile(places);
+    }
+}
+
 void BookStore::replace(size_t row, const ContactRecord& record) {
     // The old text stays behind in its buffer; a record is small and edits are few. A record
     // as read from the file gets a slot of its own first (its 28 bytes stay unused).

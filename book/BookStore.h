@@ -58,6 +58,10 @@ class BookStore {
     // Inserts records[i] before row positions[i] of the book as it is now; positions are
     // non-decreasing and records of equal position keep their order.
     void insertAt(const std::vector<size_t>& positions, const std::vector<ContactRecord>& records);
+    // Appends the records of a clip. Rows the clip keeps as lines of the file this store
+    // holds (or of any file, when this store holds none yet) point at those lines again;
+    // the others are copied.
+    void append(const BookClip& clip);
     void replace(size_t row, const ContactRecord& record);
     // The row at `from` moves so that it ends at `to`.
     void move(size_t from, size_t to);

@@ -133,6 +133,24 @@ void BookModel::paste(std::vector<ContactRecord> records) {
     for (size_t i = 0; i < count; ++i)
         m_store.insert(first + i, records[i]);
     endInsertRows();
+    placePasted(first);
+}
+
+void BookModel::paste(const veldrano::BookClip& clip) {
+    if (clip.size() <= 1) {
+        if (!clip.empty())
+            add(clip.record(0));
+        return;
+    }
+    const size_t first = m_store.size();
+    beginInsertRows({}, static_cast<int>(first), static_cast<int>(first + clip.size() - 1));
+    m_store.append(clip);
+    endInsertRows();
+    placePasted(first);
+}
+
+void BookModel::placePasted(size_t first) {
+    const size_t count = m_store.size() - first;
     if (!m_sorting) {
         noteAppended(first);
         return;

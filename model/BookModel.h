@@ -34,6 +34,7 @@ class BookModel : public QAbstractTableModel {
     int add(const veldrano::ContactRecord& record);
     // Adds rows as if one by one, in one change of the list.
     void paste(std::vector<veldrano::ContactRecord> records);
+    void paste(const veldrano::BookClip& clip);
     // Replaces the record of a row; with ordering on a changed name moves the row.
     // Returns the row it stands on afterwards.
     int replace(int row, const veldrano::ContactRecord& record);
@@ -59,6 +60,8 @@ class BookModel : public QAbstractTableModel {
     // Applies a new order as one layout change; the selection follows its rows.
     void relayout(const std::vector<uint32_t>& order);
     void noteAppended(size_t firstNew);
+    // Puts the rows from `first` on, just appended, where pasted rows go.
+    void placePasted(size_t first);
 
     veldrano::BookStore m_store;
     NameCollation m_collation;

@@ -194,7 +194,8 @@ TEST(BookStore, ALineBreakOrNulInAFieldNeverReachesTheFile) {
 }
 
 // A clip is what the rows held when it was taken, whatever happens to the store after:
-// edits, removals, the store itself replaced; rows from the file and edited rows alike.
+// edits, removals, the store itself replaced; rows from the file and edited rows alike. Pasted
+// into any store, it gives those records.
 TEST(BookStore, AClipKeepsTheRecordsAsTheyWereWhenCopied) {
     const std::vector<ContactRecord> start = MixedBook(300, 5);
     std::string unix = test::BookText({}, start);
@@ -218,6 +219,17 @@ TEST(BookStore, AClipKeepsTheRecordsAsTheyWereWhenCopied) {
         store.replace(1, other);
         store.replace(8, other);
         store.erase(0, 5);
+        // Pasted back into the same book, then into a new one and one read from another file.
+        BookStore empty;
+        LoadedBook another = ParseBookFile(test::BookText({}, MixedBook(3, 9)));
+        for (BookStore* into : {&store, &empty, &another.records}) {
+            const size_t at = into->size();
+            into->append(clip);
+            ASSERT_EQ(into->size(), at + rows.size());
+            for (size_t i = 0; i < rows.size(); ++i)
+                EXPECT_EQ(into->record(at + i), expected[i]) << i;
+        }
+        EXPECT_EQ(Saved({}, empty), test::BookText({}, expected));
         loaded.reset(); // the book is closed: the clip keeps what it needs
         ASSERT_EQ(clip.size(), rows.size());
         for (size_t i = 0; i < rows.size(); ++i)
