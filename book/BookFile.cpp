@@ -84,10 +84,14 @@ void AppendBookRecord(std::string& out, const ContactRecord& record) {
     for (const std::string& field : record) {
         const size_t start = out.size();
         out += field;
-        std::transform(out.begin() + static_cast<long>(start), out.end(),
-                       out.begin() + static_cast<long>(start), SingleLineByte);
-        out += "\r\n";
+        EndBookField(out, start);
     }
+}
+
+void EndBookField(std::string& out, size_t start) {
+    std::transform(out.begin() + static_cast<long>(start), out.end(),
+                   out.begin() + static_cast<long>(start), SingleLineByte);
+    out += "\r\n";
 }
 
 void WriteBookFile(const std::string& path, const std::array<int, kFieldCount>& columnaOculta,

@@ -2,6 +2,8 @@
 
 #include "interchange/Interchange.h"
 
+#include <algorithm>
+
 namespace veldrano {
 
 namespace {
@@ -170,30 +172,49 @@ std::string_view VCardValueDecoder::Decode(const VCardProperty& p, size_t number
 }
 
 std::vector<std::string> VCardComponents(std::string_view raw, std::string_view comma, bool split) {
-    std::vector<std::string> parts(1);
+    std::vector<std::string> parts;
+    VCardComponents(raw, comma, split, parts);
+    return parts;
+}
+
+void VCardComponents(std::string_view raw, std::string_view comma, bool split,
+                     std::vector<std::string>& parts) {
+    size_t used = 1; // the parts' strings are reused, and with them their memory
+    parts.resize(std::max<size_t>(parts.size(), 1));
+    parts[0].clear();
+    std::string* part = &parts[0];
     for (size_t i = 0; i < raw.size(); ++i) {
+        // The bytes up to the next one that means something go in at once.
+        if (const size_t plain = FindAnyOf<'\\', ';', ','>(raw, i); plain > i) {
+            part->append(raw.substr(i, plain - i));
+            i = plain - 1;
+            continue;
+        }
         const char c = raw[i];
         if (c == '\\' && i + 1 < raw.size()) {
             const char next = raw[++i];
             if (next == 'n' || next == 'N')
-                parts.back() += '\n';
+                *part += '\n';
             else if (next == '\\' || next == ',' || next == ';' || next == ':')
-                parts.back() += next;
+                *part += next;
             else {
-                parts.back() += '\\'; // not an escape: a backslash of the text itself
-                parts.back() += next;
+                *part += '\\'; // not an escape: a backslash of the text itself
+                *part += next;
             }
         } else if (c == ';' && split) {
-            parts.emplace_back();
+            if (++used > parts.size())
+                parts.emplace_back();
+            part = &parts[used - 1];
+            part->clear();
         } else if (c == ',') {
-            parts.back() += comma;
+            *part += comma;
         } else {
-            parts.back() += c;
+            *part += c;
         }
     }
+    parts.resize(used);
     for (auto& part : parts)
         JoinValueLines(part);
-    return parts;
 }
 
 std::vector<std::string_view> SplitEscapedComponents(std::string_view raw) {

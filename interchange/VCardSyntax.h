@@ -1,6 +1,8 @@
 #pragma once
+#include "interchange/Interchange.h"
 #include "text/Charset.h"
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -59,6 +61,9 @@ class VCardValueDecoder {
 // comma (which separates several values of one part) becomes `comma`. Without `split`, the
 // whole value is one part. Line breaks inside a part become spaces.
 std::vector<std::string> VCardComponents(std::string_view raw, std::string_view comma, bool split);
+// The same into `parts`, whose strings (and their memory) are reused.
+void VCardComponents(std::string_view raw, std::string_view comma, bool split,
+                     std::vector<std::string>& parts);
 
 // The parts of a structured value between unescaped semicolons, still escaped.
 std::vector<std::string_view> SplitEscapedComponents(std::string_view raw);
@@ -73,24 +78,53 @@ void AppendVCardFolded(std::string& out, std::string_view line);
 
 bool IsQuotedPrintableLine(std::string_view line);
 
+// The end of each line (its CR or LF, or the end of the text) with the library's vector
+// search; each LF is looked for once however many lone CRs come before it.
+class LineEnds {
+  public:
+    explicit LineEnds(std::string_view text) : m_text(text) {}
+    size_t From(size_t pos) {
+        if (!m_searched || m_lf < pos) {
+            const void* lf = std::memchr(m_text.data() + pos, '\n', m_text.size() - pos);
+            m_lf = lf ? static_cast<size_t>(static_cast<const char*>(lf) - m_text.data())
+                      : m_text.size();
+            m_searched = true;
+        }
+        const void* cr = std::memchr(m_text.data() + pos, '\r', m_lf - pos);
+        return cr ? static_cast<size_t>(static_cast<const char*>(cr) - m_text.data()) : m_lf;
+    }
+
+  private:
+    std::string_view m_text;
+    size_t m_lf = 0;
+    bool m_searched = false;
+};
+
 template <typename OnLine> void ForEachContentLine(std::string_view text, OnLine&& onLine) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
-    std::string logical;
+    // The pending line is a view of the text until a folded line needs it joined.
+    std::string joined;
+    std::string_view logical;
     size_t logicalLine = 0, rawStart = 0, rawEnd = 0;
     bool pending = false;
     auto flush = [&] {
         if (pending)
-            onLine(std::string_view(logical), text.substr(rawStart, rawEnd - rawStart),
-                   logicalLine);
+            onLine(logical, text.substr(rawStart, rawEnd - rawStart), logicalLine);
         pending = false;
     };
+    auto extend = [&](std::string_view more, bool dropLast) {
+        if (logical.data() != joined.data())
+            joined.assign(logical);
+        if (dropLast)
+            joined.pop_back();
+        joined.append(more);
+        logical = joined;
+    };
+    LineEnds ends(text);
     size_t pos = 0, number = 0;
     while (pos < text.size()) {
-        const size_t start = pos;
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = text.size();
+        const size_t start = pos, end = ends.From(pos);
         const std::string_view line = text.substr(pos, end - pos);
         ++number;
         pos = end;
@@ -102,18 +136,17 @@ template <typename OnLine> void ForEachContentLine(std::string_view text, OnLine
             continue;
         }
         if (pending && logical.back() == '=' && IsQuotedPrintableLine(logical)) {
-            logical.pop_back(); // quoted-printable soft line break: the next line is all value
-            logical.append(line);
+            extend(line, true); // quoted-printable soft line break: the next line is all value
             rawEnd = end;
             continue;
         }
         if (pending && (line[0] == ' ' || line[0] == '\t')) {
-            logical.append(line.substr(1)); // RFC 6350 3.2: unfold by removing CRLF and one blank
+            extend(line.substr(1), false); // RFC 6350 3.2: unfold by removing CRLF and one blank
             rawEnd = end;
             continue;
         }
         flush();
-        logical.assign(line);
+        logical = line;
         logicalLine = number;
         rawStart = start;
         rawEnd = end;
