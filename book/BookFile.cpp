@@ -1,6 +1,7 @@
 #include "book/BookFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace veldrano {
@@ -89,8 +90,16 @@ void AppendBookRecord(std::string& out, const ContactRecord& record) {
 }
 
 void EndBookField(std::string& out, size_t start) {
-    std::transform(out.begin() + static_cast<long>(start), out.end(),
-                   out.begin() + static_cast<long>(start), SingleLineByte);
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    char *c = out.data() + start, *const end = out.data() + out.size();
+    for (uint64_t eight = 0; end - c >= 8; c += 8) {
+        // Skips eight bytes when none is below 14, which CR, LF and NUL are.
+        std::memcpy(&eight, c, 8);
+        if (((eight - kOnes * 14) & ~eight & kHigh) != 0)
+            break;
+    }
+    for (; c != end; ++c)
+        *c = SingleLineByte(*c);
     out += "\r\n";
 }
 

@@ -2,6 +2,8 @@
 #include "book/ContactRecord.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -31,8 +33,17 @@ using ContactSink = std::function<void(ContactRecord&& utf8, size_t line)>;
 void JoinValueLines(std::string& value);
 
 // The first of the bytes `Set` in `text` from `pos`, or text.size(). Standard find_first_of
-// looks each byte up in the set through a library call, which was most of a large import.
+// looks each byte up in the set through a library call, which was most of a large import;
+// this skips eight bytes at a time while none of them is in the set.
 template <char... Set> size_t FindAnyOf(std::string_view text, size_t pos = 0) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    const auto hasZeroByte = [](uint64_t v) { return ((v - kOnes) & ~v & kHigh) != 0; };
+    for (; pos + 8 <= text.size(); pos += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, text.data() + pos, 8);
+        if ((hasZeroByte(word ^ (kOnes * static_cast<unsigned char>(Set))) || ...))
+            break;
+    }
     for (; pos < text.size(); ++pos)
         if (((text[pos] == Set) || ...))
             return pos;

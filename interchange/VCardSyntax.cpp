@@ -60,9 +60,14 @@ void ApplyParameter(VCardProperty& p, std::string_view param) {
 }
 
 // The first `c` outside double quotes (parameter values may hold ':' and ';' in quotes).
-size_t FindUnquoted(std::string_view text, char c) {
+template <char c> size_t FindUnquoted(std::string_view text) {
+    const size_t first = FindAnyOf<c, '"'>(text);
+    if (first == text.size())
+        return std::string_view::npos;
+    if (text[first] == c)
+        return first; // no quote before it: most lines
     bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = first; i < text.size(); ++i) {
         if (text[i] == '"')
             quoted = !quoted;
         else if (text[i] == c && !quoted)
@@ -100,17 +105,8 @@ std::string DecodeQuotedPrintable(std::string_view in) {
 
 } // namespace
 
-bool IsName(std::string_view text, std::string_view upper) {
-    if (text.size() != upper.size())
-        return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (Upper(text[i]) != upper[i])
-            return false;
-    return true;
-}
-
 bool ParseVCardProperty(std::string_view line, VCardProperty& p) {
-    const size_t colon = FindUnquoted(line, ':');
+    const size_t colon = FindUnquoted<':'>(line);
     if (colon == std::string_view::npos)
         return false;
     std::string_view head = line.substr(0, colon);
@@ -124,7 +120,7 @@ bool ParseVCardProperty(std::string_view line, VCardProperty& p) {
     p.params = semi == std::string_view::npos ? std::string_view() : head.substr(semi + 1);
     while (semi != std::string_view::npos) {
         head.remove_prefix(semi + 1);
-        semi = FindUnquoted(head, ';');
+        semi = FindUnquoted<';'>(head);
         ApplyParameter(p, head.substr(0, semi));
     }
     return true;

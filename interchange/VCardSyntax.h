@@ -2,7 +2,6 @@
 #include "interchange/Interchange.h"
 #include "text/Charset.h"
 
-#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,8 +13,19 @@ namespace veldrano {
 // The lexical layer of vCard 2.1, 3.0 and 4.0 shared by the reader, the writer and the editor
 // of cards: content lines, parameters, escapes, folding.
 
-// ASCII-only case-insensitive comparison with an upper-case constant.
-bool IsName(std::string_view text, std::string_view upper);
+// ASCII-only case-insensitive comparison with an upper-case constant; inline, as every
+// content line is compared with several.
+inline bool IsName(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size())
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c =
+            text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
+        if (c != upper[i])
+            return false;
+    }
+    return true;
+}
 
 // One content line: "group.NAME;PARAM=x;...:value", as views of the line.
 struct VCardProperty {
@@ -78,28 +88,6 @@ void AppendVCardFolded(std::string& out, std::string_view line);
 
 bool IsQuotedPrintableLine(std::string_view line);
 
-// The end of each line (its CR or LF, or the end of the text) with the library's vector
-// search; each LF is looked for once however many lone CRs come before it.
-class LineEnds {
-  public:
-    explicit LineEnds(std::string_view text) : m_text(text) {}
-    size_t From(size_t pos) {
-        if (!m_searched || m_lf < pos) {
-            const void* lf = std::memchr(m_text.data() + pos, '\n', m_text.size() - pos);
-            m_lf = lf ? static_cast<size_t>(static_cast<const char*>(lf) - m_text.data())
-                      : m_text.size();
-            m_searched = true;
-        }
-        const void* cr = std::memchr(m_text.data() + pos, '\r', m_lf - pos);
-        return cr ? static_cast<size_t>(static_cast<const char*>(cr) - m_text.data()) : m_lf;
-    }
-
-  private:
-    std::string_view m_text;
-    size_t m_lf = 0;
-    bool m_searched = false;
-};
-
 template <typename OnLine> void ForEachContentLine(std::string_view text, OnLine&& onLine) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
@@ -121,10 +109,9 @@ template <typename OnLine> void ForEachContentLine(std::string_view text, OnLine
         joined.append(more);
         logical = joined;
     };
-    LineEnds ends(text);
     size_t pos = 0, number = 0;
     while (pos < text.size()) {
-        const size_t start = pos, end = ends.From(pos);
+        const size_t start = pos, end = FindAnyOf<'\r', '\n'>(text, pos);
         const std::string_view line = text.substr(pos, end - pos);
         ++number;
         pos = end;

@@ -30,11 +30,21 @@ bool IsAscii(std::string_view text) {
 bool AppendLatin1FromUtf8(std::string_view utf8, std::string& out) {
     const size_t start = out.size();
     out.resize(start + utf8.size());
-    size_t used = start;
+    char* const first = out.data();
+    char* dst = first + start;
     for (size_t i = 0; i < utf8.size(); ++i) {
+        if (uint64_t eight = 0; i + 8 <= utf8.size()) { // ASCII eight bytes at a time
+            std::memcpy(&eight, utf8.data() + i, 8);
+            if ((eight & 0x8080808080808080ULL) == 0) {
+                std::memcpy(dst, &eight, 8);
+                dst += 8;
+                i += 7;
+                continue;
+            }
+        }
         const auto c = static_cast<unsigned char>(utf8[i]);
         if (c < 0x80) {
-            out[used++] = static_cast<char>(c);
+            *dst++ = static_cast<char>(c);
             continue;
         }
         const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[++i]) : 0;
@@ -42,9 +52,9 @@ bool AppendLatin1FromUtf8(std::string_view utf8, std::string& out) {
             out.resize(start);
             return false;
         }
-        out[used++] = static_cast<char>(((c & 0x03) << 6) | (next & 0x3F));
+        *dst++ = static_cast<char>(((c & 0x03) << 6) | (next & 0x3F));
     }
-    out.resize(used);
+    out.resize(static_cast<size_t>(dst - first));
     return true;
 }
 
