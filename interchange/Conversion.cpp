@@ -50,6 +50,10 @@ class Converter {
         }
         // Straight into the book's bytes, as AppendBookRecord would write the fields.
         for (int k = 0; k < kFieldCount; ++k) {
+            if (utf8[k].empty()) { // many are: nothing to carry
+                m_out += "\r\n";
+                continue;
+            }
             const size_t start = m_out.size();
             m_carrier.appendToCodePage(m_out, utf8, k, m_count + 1, line);
             EndBookField(m_out, start);
@@ -93,7 +97,8 @@ class Converter {
 
 ConversionResult ConvertFile(const std::string& in, bool book, const std::string& out,
                              ContactFormat outFormat, const ConversionOptions& options) {
-    const std::string bytes = ReadFileBytes(in);
+    const FileBytes file = ReadFileBuffer(in); // read once, never copied
+    const std::string_view bytes = file.view();
     Converter converter(options, outFormat, bytes.size());
     const ContactSink fromUtf8 = [&](ContactRecord&& utf8, size_t line) {
         converter.AddUtf8(std::move(utf8), line);

@@ -179,6 +179,7 @@ void VCardComponents(std::string_view raw, std::string_view comma, bool split,
     parts.resize(std::max<size_t>(parts.size(), 1));
     parts[0].clear();
     std::string* part = &parts[0];
+    bool lineBreak = FindAnyOf<'\r', '\n'>(raw) != raw.size(); // or an escaped one, below
     for (size_t i = 0; i < raw.size(); ++i) {
         // The bytes up to the next one that means something go in at once.
         if (const size_t plain = FindAnyOf<'\\', ';', ','>(raw, i); plain > i) {
@@ -189,9 +190,10 @@ void VCardComponents(std::string_view raw, std::string_view comma, bool split,
         const char c = raw[i];
         if (c == '\\' && i + 1 < raw.size()) {
             const char next = raw[++i];
-            if (next == 'n' || next == 'N')
+            if (next == 'n' || next == 'N') {
                 *part += '\n';
-            else if (next == '\\' || next == ',' || next == ';' || next == ':')
+                lineBreak = true;
+            } else if (next == '\\' || next == ',' || next == ';' || next == ':')
                 *part += next;
             else {
                 *part += '\\'; // not an escape: a backslash of the text itself
@@ -209,8 +211,9 @@ void VCardComponents(std::string_view raw, std::string_view comma, bool split,
         }
     }
     parts.resize(used);
-    for (auto& part : parts)
-        JoinValueLines(part);
+    if (lineBreak)
+        for (auto& each : parts)
+            JoinValueLines(each);
 }
 
 std::vector<std::string_view> SplitEscapedComponents(std::string_view raw) {
