@@ -200,7 +200,7 @@ class Reader {
     Reader(const ContactSink& sink, LostTally* lost) : m_sink(sink), m_lost(lost) {}
 
     void Line(std::string_view line, size_t number) {
-        VCardProperty p;
+        VCardProperty& p = m_property;
         if (!ParseVCardProperty(line, p))
             throw InterchangeError(number, "falta «:» tras el nombre de la propiedad");
         if (IsName(p.name, "BEGIN") && IsName(p.value, "VCARD")) {
@@ -347,6 +347,7 @@ class Reader {
     bool m_open = false;
     VCardValueDecoder m_decoder;
     std::vector<std::string> m_parts; // of the last value read
+    VCardProperty m_property;         // the line being read
 };
 
 } // namespace

@@ -46,7 +46,8 @@ struct VCardProperty {
 // the book holds it while another program still shows them.
 constexpr std::string_view kAsideParameter = "X-VELDRANO-ASIDE";
 
-// Splits a content line; false when it has no colon outside quotes.
+// Splits a content line into `p`, every member of it set (so one `p` serves many lines);
+// false, `p` left unspecified, when the line has no colon outside quotes.
 bool ParseVCardProperty(std::string_view line, VCardProperty& p);
 
 // Calls `onLine(logical, raw, number)` for each content line of `text`: `logical` is the line
