@@ -1,6 +1,7 @@
 #include "book/BookFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace veldrano {
@@ -84,10 +85,22 @@ void AppendBookRecord(std::string& out, const ContactRecord& record) {
     for (const std::string& field : record) {
         const size_t start = out.size();
         out += field;
-        std::transform(out.begin() + static_cast<long>(start), out.end(),
-                       out.begin() + static_cast<long>(start), SingleLineByte);
-        out += "\r\n";
+        EndBookField(out, start);
     }
+}
+
+void EndBookField(std::string& out, size_t start) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    char *c = out.data() + start, *const end = out.data() + out.size();
+    for (uint64_t eight = 0; end - c >= 8; c += 8) {
+        // Skips eight bytes when none is below 14, which CR, LF and NUL are.
+        std::memcpy(&eight, c, 8);
+        if (((eight - kOnes * 14) & ~eight & kHigh) != 0)
+            break;
+    }
+    for (; c != end; ++c)
+        *c = SingleLineByte(*c);
+    out += "\r\n";
 }
 
 void WriteBookFile(const std::string& path, const std::array<int, kFieldCount>& columnaOculta,

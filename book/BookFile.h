@@ -48,6 +48,8 @@ LoadedBook ReadBookFile(const std::string& path);
 // back as the same number of lines.
 void AppendBookHeader(std::string& out, const std::array<int, kFieldCount>& columnaOculta);
 void AppendBookRecord(std::string& out, const ContactRecord& record);
+// Ends a field whose bytes `out` holds from `start` on, as AppendBookRecord writes it.
+void EndBookField(std::string& out, size_t start);
 
 // Writes a book file as the window saves it: atomically, and without leaving a file behind
 // when the book holds no record. Throws FileError.

@@ -42,26 +42,38 @@ class Converter {
 
     // A contact of a vCard or CSV file, in UTF-8.
     void AddUtf8(ContactRecord&& utf8, size_t line) {
-        for (int k = 0; k < kFieldCount; ++k)
-            m_record[k] = m_carrier.toCodePage(utf8, k, m_count + 1, line);
-        Add(m_record, line);
+        if (m_format != ContactFormat::Book) {
+            for (int k = 0; k < kFieldCount; ++k)
+                m_record[k] = m_carrier.toCodePage(utf8, k, m_count + 1, line);
+            Add(m_record, line);
+            return;
+        }
+        // Straight into the book's bytes, as AppendBookRecord would write the fields.
+        for (int k = 0; k < kFieldCount; ++k) {
+            if (utf8[k].empty()) { // many are: nothing to carry
+                m_out += "\r\n";
+                continue;
+            }
+            const size_t start = m_out.size();
+            m_carrier.appendToCodePage(m_out, utf8, k, m_count + 1, line);
+            EndBookField(m_out, start);
+        }
+        Counted();
     }
 
     // A contact in the code page, as the book file holds it.
     void Add(const ContactRecord& record, size_t line) {
-        ++m_count;
         if (m_format == ContactFormat::Book) {
             AppendBookRecord(m_out, record);
         } else {
             for (int k = 0; k < kFieldCount; ++k)
-                m_utf8[k] = m_carrier.toUtf8(record, k, m_count, line);
+                m_utf8[k] = m_carrier.toUtf8(record, k, m_count + 1, line);
             if (m_format == ContactFormat::VCard)
                 AppendVCard(m_out, m_utf8);
             else
                 AppendCsvRow(m_out, m_utf8);
         }
-        if (m_options.progress && m_count % kProgressStep == 0)
-            m_options.progress(m_count);
+        Counted();
     }
 
     size_t count() const { return m_count; }
@@ -69,6 +81,12 @@ class Converter {
     const std::string& bytes() const { return m_out; }
 
   private:
+    void Counted() {
+        ++m_count;
+        if (m_options.progress && m_count % kProgressStep == 0)
+            m_options.progress(m_count);
+    }
+
     const ConversionOptions& m_options;
     FieldCarrier m_carrier;
     ContactFormat m_format;
@@ -79,7 +97,8 @@ class Converter {
 
 ConversionResult ConvertFile(const std::string& in, bool book, const std::string& out,
                              ContactFormat outFormat, const ConversionOptions& options) {
-    const std::string bytes = ReadFileBytes(in);
+    const FileBytes file = ReadFileBuffer(in); // read once, never copied
+    const std::string_view bytes = file.view();
     Converter converter(options, outFormat, bytes.size());
     const ContactSink fromUtf8 = [&](ContactRecord&& utf8, size_t line) {
         converter.AddUtf8(std::move(utf8), line);

@@ -10,7 +10,18 @@ FieldCarrier::FieldCarrier(int codePage, bool lossy)
 
 std::string FieldCarrier::toCodePage(const ContactRecord& utf8, int k, size_t contact,
                                      size_t line) {
-    return carry(utf8, k, contact, line, true);
+    std::string out;
+    appendToCodePage(out, utf8, k, contact, line);
+    return out;
+}
+
+void FieldCarrier::appendToCodePage(std::string& out, const ContactRecord& utf8, int k,
+                                    size_t contact, size_t line) {
+    try {
+        m_charset.AppendFromUtf8(out, utf8[k], m_lossy ? &m_replaced : nullptr);
+    } catch (const CharsetError& e) {
+        throw InterchangeError(line, describe(e, utf8, k, contact, true));
+    }
 }
 
 std::string FieldCarrier::toUtf8(const ContactRecord& record, int k, size_t contact, size_t line) {

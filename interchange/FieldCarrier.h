@@ -18,6 +18,9 @@ class FieldCarrier {
     // Field `k` of the `contact`-th contact (from 1), which starts at `line` of the input.
     std::string toCodePage(const ContactRecord& utf8, int k, size_t contact, size_t line);
     std::string toUtf8(const ContactRecord& record, int k, size_t contact, size_t line);
+    // toCodePage appended to `out`, which a throw leaves as it was.
+    void appendToCodePage(std::string& out, const ContactRecord& utf8, int k, size_t contact,
+                          size_t line);
 
     size_t replaced() const { return m_replaced; }
 

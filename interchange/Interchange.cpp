@@ -3,7 +3,7 @@
 namespace veldrano {
 
 void JoinValueLines(std::string& value) {
-    if (value.find_first_of("\r\n") == std::string::npos)
+    if (FindAnyOf<'\r', '\n'>(value) == value.size())
         return;
     std::string joined;
     joined.reserve(value.size());

@@ -149,13 +149,20 @@ void AppendVCard(std::string& out, const ContactRecord& r, VCardVersion version,
 
 namespace {
 
+// The field of a telephone's property, as FieldsOfProperty tells it.
+Field PhoneField(CardProperty property) {
+    return property == CardProperty::TelFax    ? Field::fax
+           : property == CardProperty::TelCell ? Field::movil
+                                               : Field::telefono;
+}
+
 bool StartsWith(std::string_view text, std::string_view upper) {
     return text.size() >= upper.size() && IsName(text.substr(0, upper.size()), upper);
 }
 
-std::string JoinNonEmpty(const std::vector<std::string>& parts, std::initializer_list<size_t> which,
-                         std::string_view separator) {
-    std::string joined;
+void JoinNonEmpty(const std::vector<std::string>& parts, std::initializer_list<size_t> which,
+                  std::string_view separator, std::string& joined) {
+    joined.clear();
     for (size_t i : which) {
         if (i >= parts.size() || parts[i].empty())
             continue;
@@ -163,7 +170,6 @@ std::string JoinNonEmpty(const std::vector<std::string>& parts, std::initializer
             joined += separator;
         joined += parts[i];
     }
-    return joined;
 }
 
 // The card being read and which of its properties are already taken.
@@ -176,6 +182,17 @@ struct CardState {
     // which may come after them, tells a mobile or a fax.
     std::vector<std::pair<std::string, size_t>> groupedPhones;
     std::vector<std::pair<std::string, std::string>> labels; // group, label
+
+    // A new card from `at`, in the memory of the last one.
+    void Begin(size_t at) {
+        line = at;
+        for (std::string& field : record)
+            field.clear();
+        seen.fill(false);
+        nameFromN.clear();
+        groupedPhones.clear();
+        labels.clear();
+    }
 };
 
 class Reader {
@@ -183,101 +200,107 @@ class Reader {
     Reader(const ContactSink& sink, LostTally* lost) : m_sink(sink), m_lost(lost) {}
 
     void Line(std::string_view line, size_t number) {
-        VCardProperty p;
+        VCardProperty& p = m_property;
         if (!ParseVCardProperty(line, p))
             throw InterchangeError(number, "falta «:» tras el nombre de la propiedad");
         if (IsName(p.name, "BEGIN") && IsName(p.value, "VCARD")) {
-            if (m_card)
+            if (m_open)
                 throw InterchangeError(number, "BEGIN:VCARD dentro de otra tarjeta");
-            m_card.emplace();
-            m_card->line = number;
+            m_card.Begin(number);
+            m_open = true;
             if (m_lost)
                 m_lost->BeginContact();
         } else if (IsName(p.name, "END") && IsName(p.value, "VCARD")) {
-            if (!m_card)
+            if (!m_open)
                 throw InterchangeError(number, "END:VCARD sin BEGIN:VCARD");
             Finish();
-        } else if (!m_card) {
+        } else if (!m_open) {
             throw InterchangeError(number, "se esperaba BEGIN:VCARD");
         } else if (!p.group.empty() && IsName(p.name, "TEL")) {
-            m_card->groupedPhones.emplace_back(line, number);
+            m_card.groupedPhones.emplace_back(line, number);
         } else {
             if (!p.group.empty() && IsName(p.name, "X-ABLABEL"))
-                m_card->labels.emplace_back(p.group, Text(p, number));
+                m_card.labels.emplace_back(p.group, Text(p, number));
             Take(p, number);
         }
     }
 
     void End() {
-        if (m_card)
-            throw InterchangeError(m_card->line, "la tarjeta no termina con END:VCARD");
+        if (m_open)
+            throw InterchangeError(m_card.line, "la tarjeta no termina con END:VCARD");
     }
 
   private:
-    std::string Text(const VCardProperty& p, size_t number) {
+    // The value unescaped, valid until the next value is read.
+    std::string_view Text(const VCardProperty& p, size_t number) {
         const std::string_view value = m_decoder.Decode(p, number);
-        if (value.find_first_of("\\\r\n") == std::string_view::npos)
-            return std::string(value); // nothing escaped
-        return std::move(VCardComponents(value, ",", false)[0]);
+        if (FindAnyOf<'\\', '\r', '\n'>(value) == value.size())
+            return value; // nothing escaped
+        VCardComponents(value, ",", false, m_parts);
+        return m_parts[0];
+    }
+
+    // The parts of a structured value, unescaped, until the next value is read.
+    const std::vector<std::string>& Components(const VCardProperty& p, size_t number,
+                                               std::string_view comma) {
+        VCardComponents(m_decoder.Decode(p, number), comma, true, m_parts);
+        return m_parts;
     }
 
     void Take(const VCardProperty& p, size_t number) {
         using F = veldrano::Field;
         const auto property = PropertyOf(p);
-        CardState& c = *m_card;
+        CardState& c = m_card;
         if (!property || c.seen[static_cast<int>(*property)]) {
             Lose(property ? LostNameOfRepeat(p.name) : LostNameOfProperty(p.name));
             return; // the first of each kind fills the fields
         }
         c.seen[static_cast<int>(*property)] = true;
-        auto set = [&](F f, std::string value) { c.record[FieldIndex(f)] = std::move(value); };
+        auto field = [&](F f) -> std::string& { return c.record[FieldIndex(f)]; };
         switch (*property) {
         case CardProperty::FN:
-            set(F::nombre, Text(p, number));
+            field(F::nombre).assign(Text(p, number));
             break;
-        case CardProperty::N: {
-            auto n = VCardComponents(m_decoder.Decode(p, number), " ", true);
+        case CardProperty::N:
             // family;given;additional;prefix;suffix, said in the order a name is spoken
-            c.nameFromN = JoinNonEmpty(n, {3, 1, 2, 0, 4}, " ");
+            JoinNonEmpty(Components(p, number, " "), {3, 1, 2, 0, 4}, " ", c.nameFromN);
             break;
-        }
         case CardProperty::ADR: {
-            auto a = VCardComponents(m_decoder.Decode(p, number), ", ", true);
+            const auto& a = Components(p, number, ", ");
             // post-office box;extended;street;locality;region;code;country
-            set(F::direccion, JoinNonEmpty(a, {0, 2, 3, 4, 6}, ", "));
-            set(F::cp, a.size() > 5 ? std::move(a[5]) : std::string());
-            set(F::oficina, a.size() > 1 ? std::move(a[1]) : std::string());
+            JoinNonEmpty(a, {0, 2, 3, 4, 6}, ", ", field(F::direccion));
+            field(F::cp).assign(a.size() > 5 ? std::string_view(a[5]) : std::string_view());
+            field(F::oficina).assign(a.size() > 1 ? std::string_view(a[1]) : std::string_view());
             break;
         }
         case CardProperty::TelHome:
         case CardProperty::TelCell:
         case CardProperty::TelFax: {
-            std::string value = Text(p, number);
+            std::string_view value = Text(p, number);
             if (p.uri && StartsWith(value, "TEL:"))
-                value.erase(0, 4);
-            set(FieldsOfProperty(*property)[0], std::move(value));
+                value.remove_prefix(4);
+            field(PhoneField(*property)).assign(value);
             break;
         }
         case CardProperty::EMAIL:
-            set(F::e_mail, Text(p, number));
+            field(F::e_mail).assign(Text(p, number));
             break;
         case CardProperty::ORG: {
-            auto o = VCardComponents(m_decoder.Decode(p, number), ",", true);
-            set(F::organizacion, std::move(o[0]));
-            o.erase(o.begin());
-            std::string units;
-            for (auto& unit : o) {
-                if (unit.empty())
+            const auto& o = Components(p, number, ",");
+            field(F::organizacion).assign(o[0]);
+            std::string& units = field(F::departamento);
+            units.clear();
+            for (size_t i = 1; i < o.size(); ++i) {
+                if (o[i].empty())
                     continue;
                 if (!units.empty())
                     units += ", ";
-                units += unit;
+                units += o[i];
             }
-            set(F::departamento, std::move(units));
             break;
         }
         case CardProperty::URL:
-            set(F::web, Text(p, number));
+            field(F::web).assign(Text(p, number));
             break;
         }
     }
@@ -288,10 +311,10 @@ class Reader {
     }
 
     void TakeGroupedPhones() {
-        for (const auto& [line, number] : m_card->groupedPhones) {
+        for (const auto& [line, number] : m_card.groupedPhones) {
             VCardProperty p;
             ParseVCardProperty(line, p);
-            for (const auto& [group, label] : m_card->labels) {
+            for (const auto& [group, label] : m_card.labels) {
                 if (group != p.group)
                     continue;
                 const Field field = PhoneFieldOfLabel(label);
@@ -305,7 +328,7 @@ class Reader {
     void Finish() {
         using F = veldrano::Field;
         TakeGroupedPhones();
-        CardState& c = *m_card;
+        CardState& c = m_card;
         std::string& nombre = c.record[FieldIndex(F::nombre)];
         if (!c.seen[static_cast<int>(CardProperty::FN)]) {
             nombre = std::move(c.nameFromN);
@@ -314,16 +337,17 @@ class Reader {
             if (nombre.empty())
                 nombre = c.record[FieldIndex(F::organizacion)];
         }
-        const size_t line = c.line;
-        ContactRecord record = std::move(c.record);
-        m_card.reset();
-        m_sink(std::move(record), line);
+        m_open = false;
+        m_sink(std::move(c.record), c.line);
     }
 
     const ContactSink& m_sink;
     LostTally* m_lost;
-    std::optional<CardState> m_card;
+    CardState m_card; // reused from card to card, as its memory is
+    bool m_open = false;
     VCardValueDecoder m_decoder;
+    std::vector<std::string> m_parts; // of the last value read
+    VCardProperty m_property;         // the line being read
 };
 
 } // namespace

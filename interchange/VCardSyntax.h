@@ -1,4 +1,5 @@
 #pragma once
+#include "interchange/Interchange.h"
 #include "text/Charset.h"
 
 #include <map>
@@ -12,8 +13,19 @@ namespace veldrano {
 // The lexical layer of vCard 2.1, 3.0 and 4.0 shared by the reader, the writer and the editor
 // of cards: content lines, parameters, escapes, folding.
 
-// ASCII-only case-insensitive comparison with an upper-case constant.
-bool IsName(std::string_view text, std::string_view upper);
+// ASCII-only case-insensitive comparison with an upper-case constant; inline, as every
+// content line is compared with several.
+inline bool IsName(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size())
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c =
+            text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
+        if (c != upper[i])
+            return false;
+    }
+    return true;
+}
 
 // One content line: "group.NAME;PARAM=x;...:value", as views of the line.
 struct VCardProperty {
@@ -34,7 +46,8 @@ struct VCardProperty {
 // the book holds it while another program still shows them.
 constexpr std::string_view kAsideParameter = "X-VELDRANO-ASIDE";
 
-// Splits a content line; false when it has no colon outside quotes.
+// Splits a content line into `p`, every member of it set (so one `p` serves many lines);
+// false, `p` left unspecified, when the line has no colon outside quotes.
 bool ParseVCardProperty(std::string_view line, VCardProperty& p);
 
 // Calls `onLine(logical, raw, number)` for each content line of `text`: `logical` is the line
@@ -59,6 +72,9 @@ class VCardValueDecoder {
 // comma (which separates several values of one part) becomes `comma`. Without `split`, the
 // whole value is one part. Line breaks inside a part become spaces.
 std::vector<std::string> VCardComponents(std::string_view raw, std::string_view comma, bool split);
+// The same into `parts`, whose strings (and their memory) are reused.
+void VCardComponents(std::string_view raw, std::string_view comma, bool split,
+                     std::vector<std::string>& parts);
 
 // The parts of a structured value between unescaped semicolons, still escaped.
 std::vector<std::string_view> SplitEscapedComponents(std::string_view raw);
@@ -76,21 +92,27 @@ bool IsQuotedPrintableLine(std::string_view line);
 template <typename OnLine> void ForEachContentLine(std::string_view text, OnLine&& onLine) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
-    std::string logical;
+    // The pending line is a view of the text until a folded line needs it joined.
+    std::string joined;
+    std::string_view logical;
     size_t logicalLine = 0, rawStart = 0, rawEnd = 0;
     bool pending = false;
     auto flush = [&] {
         if (pending)
-            onLine(std::string_view(logical), text.substr(rawStart, rawEnd - rawStart),
-                   logicalLine);
+            onLine(logical, text.substr(rawStart, rawEnd - rawStart), logicalLine);
         pending = false;
+    };
+    auto extend = [&](std::string_view more, bool dropLast) {
+        if (logical.data() != joined.data())
+            joined.assign(logical);
+        if (dropLast)
+            joined.pop_back();
+        joined.append(more);
+        logical = joined;
     };
     size_t pos = 0, number = 0;
     while (pos < text.size()) {
-        const size_t start = pos;
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = text.size();
+        const size_t start = pos, end = FindAnyOf<'\r', '\n'>(text, pos);
         const std::string_view line = text.substr(pos, end - pos);
         ++number;
         pos = end;
@@ -102,18 +124,17 @@ template <typename OnLine> void ForEachContentLine(std::string_view text, OnLine
             continue;
         }
         if (pending && logical.back() == '=' && IsQuotedPrintableLine(logical)) {
-            logical.pop_back(); // quoted-printable soft line break: the next line is all value
-            logical.append(line);
+            extend(line, true); // quoted-printable soft line break: the next line is all value
             rawEnd = end;
             continue;
         }
         if (pending && (line[0] == ' ' || line[0] == '\t')) {
-            logical.append(line.substr(1)); // RFC 6350 3.2: unfold by removing CRLF and one blank
+            extend(line.substr(1), false); // RFC 6350 3.2: unfold by removing CRLF and one blank
             rawEnd = end;
             continue;
         }
         flush();
-        logical.assign(line);
+        logical = line;
         logicalLine = number;
         rawStart = start;
         rawEnd = end;

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iconv.h>
 
 namespace veldrano {
@@ -21,6 +23,58 @@ iconv_t Open(const std::string& to, const std::string& from) {
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// ASCII and U+00A0-U+00FF appended to `out` as the bytes of the same values; false, with
+// `out` as it was, for any other character or bytes that are not UTF-8.
+bool AppendLatin1FromUtf8(std::string_view utf8, std::string& out) {
+    const size_t start = out.size();
+    out.resize(start + utf8.size());
+    char* const first = out.data();
+    char* dst = first + start;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        if (uint64_t eight = 0; i + 8 <= utf8.size()) { // ASCII eight bytes at a time
+            std::memcpy(&eight, utf8.data() + i, 8);
+            if ((eight & 0x8080808080808080ULL) == 0) {
+                std::memcpy(dst, &eight, 8);
+                dst += 8;
+                i += 7;
+                continue;
+            }
+        }
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            *dst++ = static_cast<char>(c);
+            continue;
+        }
+        const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[++i]) : 0;
+        if ((c != 0xC2 && c != 0xC3) || (next & 0xC0) != 0x80 || (c == 0xC2 && next < 0xA0)) {
+            out.resize(start);
+            return false;
+        }
+        *dst++ = static_cast<char>(((c & 0x03) << 6) | (next & 0x3F));
+    }
+    out.resize(static_cast<size_t>(dst - first));
+    return true;
+}
+
+// Bytes 0x00-0x7F and 0xA0-0xFF as the UTF-8 of the same code points; false for any other.
+bool Latin1ToUtf8(std::string_view bytes, std::string& out) {
+    out.resize(bytes.size() * 2);
+    size_t used = 0;
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c < 0x80) {
+            out[used++] = byte;
+        } else if (c >= 0xA0) {
+            out[used++] = static_cast<char>(0xC0 | (c >> 6));
+            out[used++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            return false;
+        }
+    }
+    out.resize(used);
+    return true;
 }
 
 } // namespace
@@ -70,6 +124,14 @@ size_t Utf8SequenceLength(std::string_view text) {
 
 bool IsValidUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
+        if (i + 8 <= text.size()) { // eight bytes at a time: most text is mostly ASCII
+            uint64_t eight = 0;
+            std::memcpy(&eight, text.data() + i, 8);
+            if ((eight & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         if (static_cast<unsigned char>(text[i]) < 0x80) {
             ++i;
             continue;
@@ -142,6 +204,17 @@ Charset::Charset(const std::string& name) : m_name(name) {
     } catch (const CharsetError&) {
         m_asciiSame = false;
     }
+    // Asked of iconv itself, both ways, rather than assumed from the name.
+    std::string high, highUtf8;
+    for (int c = 0xA0; c < 0x100; ++c)
+        high += static_cast<char>(c);
+    Latin1ToUtf8(high, highUtf8);
+    try {
+        m_latin1High = m_asciiSame && Convert(m_toUtf8, high, false, nullptr) == highUtf8 &&
+                       Convert(m_fromUtf8, highUtf8, true, nullptr) == high;
+    } catch (const CharsetError&) {
+        m_latin1High = false;
+    }
 }
 
 Charset::~Charset() {
@@ -156,13 +229,24 @@ Charset Charset::ForCodePage(int codePage) {
 std::string Charset::ToUtf8(std::string_view bytes, size_t* replaced) {
     if (m_asciiSame && IsAscii(bytes))
         return std::string(bytes);
+    if (std::string out; m_latin1High && Latin1ToUtf8(bytes, out))
+        return out;
     return Convert(m_toUtf8, bytes, false, replaced);
 }
 
 std::string Charset::FromUtf8(std::string_view utf8, size_t* replaced) {
+    std::string out;
+    AppendFromUtf8(out, utf8, replaced);
+    return out;
+}
+
+void Charset::AppendFromUtf8(std::string& out, std::string_view utf8, size_t* replaced) {
+    if (m_latin1High && AppendLatin1FromUtf8(utf8, out))
+        return;
     if (m_asciiSame && IsAscii(utf8))
-        return std::string(utf8);
-    return Convert(m_fromUtf8, utf8, true, replaced);
+        out.append(utf8);
+    else
+        out += Convert(m_fromUtf8, utf8, true, replaced);
 }
 
 std::string Charset::Convert(void* handle, std::string_view in, bool fromUtf8, size_t* replaced) {

@@ -50,6 +50,8 @@ class Charset {
     // UTF-8 to bytes of this character set. With `replaced`, characters the set cannot hold
     // (and bytes that are not UTF-8) become "?" and are counted there; without it they throw.
     std::string FromUtf8(std::string_view utf8, size_t* replaced = nullptr);
+    // The same, appended to `out` (which a throw leaves as it was).
+    void AppendFromUtf8(std::string& out, std::string_view utf8, size_t* replaced = nullptr);
 
   private:
     std::string Convert(void* cd, std::string_view in, bool fromUtf8, size_t* replaced);
@@ -58,6 +60,8 @@ class Charset {
     void* m_toUtf8;
     void* m_fromUtf8;
     bool m_asciiSame = false; // ASCII bytes stand for themselves: plain text needs no iconv
+    // Bytes 0xA0-0xFF are U+00A0-U+00FF, as in Windows-1252: Western text needs no iconv.
+    bool m_latin1High = false;
 };
 
 // The length of the UTF-8 sequence that starts `text`, or 0 when it is not valid UTF-8

@@ -10,6 +10,7 @@
 #include "app/Application.h"
 #include "app/agenda.h"
 #include "bench/SampleBook.h"
+#include "bench/WholeProcess.h"
 #include "book/BookFile.h"
 #include "book/ContactFields.h"
 #include "model/BookModel.h"
@@ -30,7 +31,6 @@
 #include <malloc.h>
 #include <random>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace veldrano;
@@ -71,44 +71,6 @@ std::string AbookFile(const std::vector<ContactRecord>& book) {
     return out;
 }
 
-struct Run {
-    double ms = 0;
-    long peakKiB = 0;
-    int status = 0;
-};
-
-// Runs a command and reads its peak memory as the system counts it. The command starts
-// from a small process of its own (this program run again as a launcher), since a child
-// counts the memory of the process it was forked from as its own until it execs.
-Run RunProcess(const std::string& self, const std::vector<std::string>& command) {
-    std::string line = "'" + self + "' --launch";
-    for (const std::string& a : command)
-        line += " '" + a + "'";
-    Run run;
-    FILE* pipe = ::popen(line.c_str(), "r");
-    if (!pipe || std::fscanf(pipe, "%lf %ld %d", &run.ms, &run.peakKiB, &run.status) != 3)
-        run.status = -1;
-    if (pipe)
-        ::pclose(pipe);
-    return run;
-}
-
-// The launcher: forks, execs the command, and prints its wall time, peak memory (KiB) and
-// exit status.
-int Launch(char** command) {
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execv(command[0], command);
-        ::_exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    std::printf("%f %ld %d\n", Ms(Clock::now() - start), usage.ru_maxrss, status);
-    return 0;
-}
-
 // This process's peak memory so far, in MB.
 // Memory the process holds now.
 double ResidentMegabytes() {
@@ -135,11 +97,6 @@ double PeakMegabytes() {
     return kib / 1024.0;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 void WholeProcesses(const std::string& self, const std::string& program, size_t contacts,
                     const std::filesystem::path& dir) {
     const std::string kbx = (dir / "libro.kbx").string(), abook = (dir / "libro.abook").string();
@@ -152,12 +109,13 @@ void WholeProcesses(const std::string& self, const std::string& program, size_t 
     long oursPeak = 0, theirsPeak = 0;
     for (int round = 0; round < 5; ++round) {
         std::filesystem::remove(dir / "libro.csv"); // abook will not overwrite a file
-        const Run copy =
+        const ProcessRun copy =
             RunProcess(self, {self, "--read-write", kbx, (dir / "copia.kbx").string()});
-        const Run a = RunProcess(self, {program, "--sort", kbx, (dir / "ordenado.kbx").string()});
-        const Run b = RunProcess(self, {"/usr/bin/abook", "--convert", "--informat", "abook",
-                                        "--infile", abook, "--outformat", "csv", "--outfile",
-                                        (dir / "libro.csv").string()});
+        const ProcessRun a =
+            RunProcess(self, {program, "--sort", kbx, (dir / "ordenado.kbx").string()});
+        const ProcessRun b = RunProcess(self, {"/usr/bin/abook", "--convert", "--informat", "abook",
+                                               "--infile", abook, "--outformat", "csv", "--outfile",
+                                               (dir / "libro.csv").string()});
         if (a.status != 0 || b.status != 0 || copy.status != 0) {
             std::printf("a run failed (torvikalen %d, abook %d)\n", a.status, b.status);
             return;
@@ -358,7 +316,7 @@ int ReadAndWrite(const char* in, const char* out) {
 
 int main(int argc, char* argv[]) {
     if (argc > 2 && std::string(argv[1]) == "--launch")
-        return Launch(argv + 2);
+        return LaunchProcess(argv + 2);
     if (argc == 4 && std::string(argv[1]) == "--read-write")
         return ReadAndWrite(argv[2], argv[3]);
     if (argc < 2) {

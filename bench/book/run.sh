@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the program with optimisation and runs the book benchmark beside abook, which it
+# Builds the program with optimisation and runs the book benchmarks beside abook, which it
 # installs first when this machine lacks it.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -11,3 +11,4 @@ if ! command -v abook >/dev/null; then
 fi
 scripts/build.sh
 build/release/bench/book/bench_book build/release/bin/torvikalen "$@"
+build/release/bench/interchange/bench_vcard_convert build/release/bin/torvikalen

@@ -1,6 +1,9 @@
 #include "text/Charset.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
+#include <optional>
+#include <vector>
 
 using namespace veldrano;
 
@@ -77,6 +80,66 @@ TEST(Charset, OtherSetsByNameAndUnknownNames) {
 
 TEST(Charset, Utf8Validation) {
     EXPECT_TRUE(IsValidUtf8("a\xC3\xB1\xE2\x82\xAC\xF0\x9F\x98\x80"));
-    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"})
+    const std::string ascii = "eight or more plain bytes ";
+    EXPECT_TRUE(IsValidUtf8(ascii + "\xC3\xB1" + ascii));
+    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"}) {
         EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+        EXPECT_FALSE(IsValidUtf8(ascii + bad + ascii)) << bad; // past a run read word by word
+    }
+}
+
+namespace {
+
+// What iconv itself makes of `in`, or nullopt where it stops.
+std::optional<std::string> ByIconv(const char* to, const char* from, const std::string& in) {
+    iconv_t cd = ::iconv_open(to, from);
+    std::string out(in.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(in.data());
+    char* dst = out.data();
+    size_t srcLeft = in.size(), dstLeft = out.size();
+    const size_t rc = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    ::iconv_close(cd);
+    if (rc == static_cast<size_t>(-1))
+        return std::nullopt;
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+
+} // namespace
+
+// Western text is carried without iconv; it must come out exactly as iconv would carry it,
+// and whatever iconv refuses must still be refused. Every character up to U+02FF and every
+// byte, alone and amid text long enough to be read word by word, and broken UTF-8.
+TEST(Charset, WesternTextComesOutAsIconvMakesIt) {
+    std::vector<std::string> utf8, bytes;
+    const std::string ascii = "Calle Mayor 12, ";
+    for (int c = 1; c < 0x300; ++c) {
+        const std::string one = c < 0x80 ? std::string(1, static_cast<char>(c))
+                                         : std::string{static_cast<char>(0xC0 | (c >> 6)),
+                                                       static_cast<char>(0x80 | (c & 0x3F))};
+        utf8.insert(utf8.end(), {one, ascii + one + ascii + one});
+    }
+    for (int b = 1; b < 0x100; ++b)
+        bytes.insert(bytes.end(),
+                     {std::string(1, static_cast<char>(b)), ascii + static_cast<char>(b) + ascii});
+    for (const char* broken :
+         {"\xC3", "x\xC3", "\xC3\xC3\xB1", "\xC2\x41", "\xC0\x80", "\xC3\xB1\xBF"})
+        utf8.insert(utf8.end(), {broken, ascii + broken});
+    for (const char* page : {"CP1252", "ISO-8859-1", "ISO-8859-15"}) {
+        Charset cs(page);
+        for (const std::string& in : utf8) {
+            const auto expected = ByIconv(page, "UTF-8", in);
+            if (expected)
+                EXPECT_EQ(cs.FromUtf8(in), *expected) << page << " " << in;
+            else
+                EXPECT_THROW(cs.FromUtf8(in), CharsetError) << page << " " << in;
+        }
+        for (const std::string& in : bytes) {
+            const auto expected = ByIconv("UTF-8", page, in);
+            if (expected)
+                EXPECT_EQ(cs.ToUtf8(in), *expected) << page << " " << in;
+            else
+                EXPECT_THROW(cs.ToUtf8(in), CharsetError) << page << " " << in;
+        }
+    }
 }
