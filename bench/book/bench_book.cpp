@@ -188,8 +188,9 @@ double AbookPeakMegabytes(const std::string& self, const std::vector<ContactReco
     const std::string file = (dir / "millon.abook").string(), csv = (dir / "millon.csv").string();
     WriteFileAtomically(file, AbookFile(book));
     std::filesystem::remove(csv);
-    const Run run = RunProcess(self, {"/usr/bin/abook", "--convert", "--informat", "abook",
-                                      "--infile", file, "--outformat", "csv", "--outfile", csv});
+    const ProcessRun run =
+        RunProcess(self, {"/usr/bin/abook", "--convert", "--informat", "abook", "--infile", file,
+                          "--outformat", "csv", "--outfile", csv});
     std::filesystem::remove(file);
     std::filesystem::remove(csv);
     return run.status == 0 ? run.peakKiB / 1024.0 : 0;
