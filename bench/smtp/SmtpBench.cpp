@@ -1,7 +1,8 @@
 // SendOneMessage of a 5 MB body (80-column lines) to a local SMTP sink, compared with a
 // baseline that send()s the same data bytes over the same kind of socket in one loop and
 // waits for the sink to acknowledge them. Also 100 one-line messages, one session each.
-// Best of several runs each.
+// The runs interleave (baseline, ours, small messages in turn) and each figure is a median,
+// so a busy moment of the machine weighs on both sides alike.
 #include "mail/IdSMTP.h"
 #include "bench/LoopbackListener.h"
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -25,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kBodyBytes = 5 * 1024 * 1024;
 constexpr int kLineWidth = 80; // with CR LF
-constexpr int kRuns = 7;
+constexpr int kRuns = 9;
+constexpr double kGoal = 2.0; // SendOneMessage against the bare send() loop
 constexpr int kSmallMessages = 100;
 
 std::string MakeBody() {
@@ -147,6 +150,11 @@ class Sink {
     std::thread m_thread;
 };
 
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 double Seconds(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -197,17 +205,20 @@ int main() {
     const std::string body = MakeBody();
     const double megabytes = static_cast<double>(body.size()) / (1024.0 * 1024.0);
     Sink smtpSink(Sink::Smtp);
-    double baseline = 1e9, large = 1e9, small = 1e9;
+    std::vector<double> baselines, larges, smalls;
     for (int run = 0; run < kRuns; ++run) {
-        baseline = std::min(baseline, Baseline(body));
-        large = std::min(large, SendLarge(smtpSink, body));
-        small = std::min(small, SendSmall(smtpSink));
+        baselines.push_back(Baseline(body));
+        larges.push_back(SendLarge(smtpSink, body));
+        smalls.push_back(SendSmall(smtpSink));
     }
-    std::printf("body %.2f MB in %d-column lines, best of %d runs\n", megabytes, kLineWidth, kRuns);
+    const double baseline = Median(baselines), large = Median(larges), small = Median(smalls);
+    std::printf("body %.2f MB in %d-column lines, median of %d interleaved runs\n", megabytes,
+                kLineWidth, kRuns);
     std::printf("%-34s %8.1f ms  %8.1f MB/s\n", "baseline: one send() loop", baseline * 1e3,
                 megabytes / baseline);
-    std::printf("%-34s %8.1f ms  %8.1f MB/s  ratio to baseline %.2f (target <= 3)\n",
-                "SendOneMessage, 5 MB body", large * 1e3, megabytes / large, large / baseline);
+    std::printf("%-34s %8.1f ms  %8.1f MB/s  ratio to baseline %.2f (goal <= %.0f)\n",
+                "SendOneMessage, 5 MB body", large * 1e3, megabytes / large, large / baseline,
+                kGoal);
     std::printf("%-34s %8.1f ms  %8.3f ms per message\n", "100 one-line messages", small * 1e3,
                 small * 1e3 / kSmallMessages);
     return 0;
