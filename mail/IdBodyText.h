@@ -26,6 +26,8 @@ struct TIdBodyEncoding {
 // are judged as they go out, converted to ISO-2022-JP.
 TIdBodyEncoding ChooseBodyEncoding(const std::vector<std::string>& body,
                                    const veldrano::SystemLocale& locale);
+// The same for the lines SplitTextLines would cut from text.
+TIdBodyEncoding ChooseBodyEncoding(std::string_view text, const veldrano::SystemLocale& locale);
 
 // The wire form of one body line that holds no line break: converted to ISO-2022-JP under a
 // Japanese locale, then quoted-printable when the encoding says so. Appends to lines.

@@ -46,6 +46,20 @@ void TIdMessage::ResetMessage() {
     ResetHeaders();
     m_partList = std::make_unique<TIdMessageParts>(m_attachmentEncoding);
     m_body.clear();
+    m_bodyText.reset();
+}
+
+void TIdMessage::SetBodyText(std::string text) {
+    m_body.clear();
+    m_bodyText = std::move(text);
+}
+
+std::vector<std::string>& TIdMessage::BodyLines() const {
+    if (m_bodyText) {
+        m_body = SplitTextLines(*m_bodyText);
+        m_bodyText.reset();
+    }
+    return m_body;
 }
 
 void TIdMessage::SetUseNowForDate(bool useNow) {
@@ -155,7 +169,8 @@ std::optional<TIdBodyEncoding> TIdMessage::AutomaticBodyEncoding() const {
     if (m_encoding != meMIME || m_partList->Count() > 0 || !m_contentType.empty() ||
         !m_charSet.empty() || !m_contentTransferEncoding.empty())
         return std::nullopt;
-    return ChooseBodyEncoding(m_body, m_locale);
+    return m_bodyText ? ChooseBodyEncoding(*m_bodyText, m_locale)
+                      : ChooseBodyEncoding(m_body, m_locale);
 }
 
 std::string TIdMessage::NewMsgId() const {

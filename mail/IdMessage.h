@@ -101,8 +101,14 @@ class TIdMessage {
     void SetEncoding(TIdMessageEncoding encoding);
     const std::string& AttachmentEncoding() const { return m_attachmentEncoding; }
 
-    std::vector<std::string>& Body() { return m_body; }
-    const std::vector<std::string>& Body() const { return m_body; }
+    // The body's lines. A text given to SetBodyText is cut into them here, at the first call.
+    std::vector<std::string>& Body() { return BodyLines(); }
+    const std::vector<std::string>& Body() const { return BodyLines(); }
+    // The body as one text, lines ending in CR LF, CR or LF, as SplitTextLines would cut it:
+    // a large body then goes out from this text, with no string per line.
+    void SetBodyText(std::string text);
+    // The text of SetBodyText while Body has not been asked for; null otherwise.
+    const std::string* BodyText() const { return m_bodyText ? &*m_bodyText : nullptr; }
     TIdHeaderList& MessageHeaders() { return m_messageHeaders; }
     TIdHeaderList& ExtraHeaders() { return m_extraHeaders; }
     TIdMessageParts& PartList() { return *m_partList; }
@@ -118,6 +124,7 @@ class TIdMessage {
     std::string NewMsgId() const;
     void ResetHeaders();
     std::string ContentTypeToWrite() const;
+    std::vector<std::string>& BodyLines() const;
 
     TIdEMailAddressItem m_from;
     std::string m_subject;
@@ -138,7 +145,10 @@ class TIdMessage {
     TIdMessagePriority m_priority = mpNormal;
     TIdMessageEncoding m_encoding = meMIME;
     std::string m_attachmentEncoding = "MIME";
-    std::vector<std::string> m_body;
+    // Either may hold the body; a text becomes lines when they are asked for (also through
+    // the const Body, hence mutable).
+    mutable std::vector<std::string> m_body;
+    mutable std::optional<std::string> m_bodyText;
     TIdHeaderList m_messageHeaders;
     TIdHeaderList m_extraHeaders;
     std::unique_ptr<TIdMessageParts> m_partList;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -349,6 +350,84 @@ TEST(MessageBody, LargeBodiesKeepEveryLineInOrder) {
     w.server.expect(expected);
     w.client.WriteBodyLines(message);
     EXPECT_TRUE(w.server.finished());
+}
+
+// Bodies given as one text: line ends of every kind, dots at line starts, runs long enough
+// to go out straight from the text, and random mixes of the bytes that matter.
+const Strings kBodyTexts = [] {
+    Strings texts = {"",
+                     ".",
+                     "a",
+                     "a\r",
+                     "\r\r\n",
+                     "\n\n.",
+                     ".\r\n..\r\n",
+                     "x\r\n.\r\nMAIL FROM:<x@y>\r\n.\nQUIT",
+                     "end.\r\n\r\n",
+                     "a\rb\nc\r\nd"};
+    std::string big;
+    while (big.size() < 200000)
+        big += "linea " + std::to_string(big.size()) + "\r\n";
+    texts.insert(texts.end(), {big, "." + big + ".", big + "\n." + big + "\r"});
+    std::mt19937 random(7);
+    for (int i = 0; i < 60; ++i) {
+        std::string text(random() % 40, ' ');
+        for (char& c : text)
+            c = "a.\r\n"[random() % 4];
+        texts.push_back(text);
+    }
+    return texts;
+}();
+
+TEST(MessageBody, ATextGoesOutAsTheLinesCutFromIt) {
+    ClientWriting w;
+    std::string expected;
+    for (const std::string& text : kBodyTexts)
+        for (const std::string& line : SplitTextLines(text))
+            expected += (line.starts_with('.') ? "." : "") + line + "\r\n";
+    w.server.expect(expected);
+    for (const std::string& text : kBodyTexts) {
+        TIdMessage message;
+        message.SetBodyText(text);
+        w.client.WriteBodyLines(message);
+        EXPECT_NE(message.BodyText(), nullptr); // sent from the text, never cut into lines
+    }
+    EXPECT_TRUE(w.server.finished());
+    TIdMessage message;
+    message.SetBodyText("a\r\n.b\rc");
+    EXPECT_EQ(message.Body(), (Strings{"a", ".b", "c"}));
+    EXPECT_EQ(message.BodyText(), nullptr);
+}
+
+// Labels and encodings (quoted-printable, ISO-2022-JP) of a text match those of its lines.
+TEST(MessageBody, ATextIsLabelledAndEncodedAsItsLines) {
+    Strings texts = {"acci\xF3n a=b\r\n.b \xE9\r\n", "10 \x80\n\n", std::string(999, 'x') + "\n",
+                     std::string(998, 'x') + "\r" + std::string(998, 'y'),
+                     "\x93\xfa\x96\x7b\r\n.x\r\n\x80."};
+    texts.insert(texts.end(), kBodyTexts.begin(), kBodyTexts.begin() + 12);
+    for (const char* name : {"es_ES", "ja_JP", "ko_KR"}) {
+        const veldrano::SystemLocale locale = veldrano::LocaleFromName(name);
+        ClientWriting fromText, fromLines;
+        fromText.server.drain(std::chrono::milliseconds(200));
+        fromLines.server.drain(std::chrono::milliseconds(200));
+        for (const std::string& text : texts) {
+            const TIdBodyEncoding a = ChooseBodyEncoding(text, locale);
+            const TIdBodyEncoding b = ChooseBodyEncoding(SplitTextLines(text), locale);
+            EXPECT_EQ(a.ContentType() + a.TransferEncoding(),
+                      b.ContentType() + b.TransferEncoding())
+                << name << " " << text.substr(0, 40);
+            TIdMessage byText, byLines;
+            byText.SetLocale(locale);
+            byLines.SetLocale(locale);
+            byText.SetBodyText(text);
+            byLines.Body() = SplitTextLines(text);
+            fromText.client.TransmitBody(byText);
+            fromLines.client.TransmitBody(byLines);
+        }
+        EXPECT_TRUE(fromText.server.finished());
+        EXPECT_TRUE(fromLines.server.finished());
+        EXPECT_EQ(fromText.server.received(), fromLines.server.received()) << name;
+    }
 }
 
 } // namespace
