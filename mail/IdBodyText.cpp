@@ -14,16 +14,21 @@ bool IsJapanese(const veldrano::SystemLocale& locale) {
     return ChooseHeaderEncoding(locale).Transfer == TTransfer::iso2022jp;
 }
 
+// Whether any byte of a block of sixteen has its top bit set.
+bool AnyHighBit(char __attribute__((vector_size(16))) block) {
+    std::uint64_t halves[2];
+    std::memcpy(halves, &block, sizeof halves);
+    return ((halves[0] | halves[1]) & 0x8080808080808080ULL) != 0;
+}
+
 // What the bytes of a body hold, as far as its label and encoding care.
 struct BodyBytes {
     bool eightBit = false; // a byte above 0x7F
     bool c1 = false;       // a byte 0x80 to 0x9F, which ISO-8859-1 does not hold
     bool longLine = false; // a line over 998 bytes
 
-    // Thirty-two bytes at a time, in the compiler's vector type, which becomes the
-    // machine's widest OR.
     static bool HasHighBit(std::string_view text) {
-        using Block = std::uint64_t __attribute__((vector_size(32)));
+        using Block = char __attribute__((vector_size(16)));
         Block all{};
         std::size_t i = 0;
         for (; i + sizeof(Block) <= text.size(); i += sizeof(Block)) {
@@ -31,14 +36,13 @@ struct BodyBytes {
             std::memcpy(&block, text.data() + i, sizeof block);
             all |= block;
         }
-        std::uint64_t any = all[0] | all[1] | all[2] | all[3];
+        bool any = AnyHighBit(all);
         for (; i < text.size(); ++i)
-            any |= static_cast<unsigned char>(text[i]);
-        return (any & 0x8080808080808080ULL) != 0;
+            any |= (text[i] & 0x80) != 0;
+        return any;
     }
 
-    // The common case, ASCII, is one pass of HasHighBit: a large body is scanned
-    // once for its headers and once as it goes out.
+    // The common case, ASCII, is one pass of HasHighBit.
     void Scan(std::string_view text) {
         if (HasHighBit(text) && !c1) {
             eightBit = true;
@@ -87,6 +91,56 @@ std::string CharsetOf(const BodyBytes& bytes, const veldrano::SystemLocale& loca
     }
 }
 
+// The pairs of neighbouring bytes a body text's wire form cares about, a block at a time: a
+// CR not followed by LF or an LF not preceded by CR shows as the two compares differing, a
+// "." after LF begins a line. Sets high and bad for the pairs it judged and returns the
+// index of the first byte it left for the caller (the first pair ends at 1).
+using Block16 = char __attribute__((vector_size(16)));
+using Block32 = char __attribute__((vector_size(32)));
+
+template <class Block>
+[[gnu::always_inline]] inline std::size_t ScanPairs(const char* s, std::size_t n, bool& high,
+                                                    bool& bad) {
+    constexpr std::size_t Width = sizeof(Block);
+    Block highBits{}, badBits{};
+    std::size_t k = 1;
+    for (; k + Width <= n; k += Width) {
+        Block prev, cur;
+        std::memcpy(&prev, s + k - 1, Width);
+        std::memcpy(&cur, s + k, Width);
+        highBits |= cur;
+        badBits |= ((cur == '\n') ^ (prev == '\r')) | ((cur == '.') & (prev == '\n'));
+    }
+    std::uint64_t h = 0, b = 0;
+    for (std::size_t i = 0; i < Width; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, reinterpret_cast<const char*>(&highBits) + i, 8);
+        h |= word;
+        std::memcpy(&word, reinterpret_cast<const char*>(&badBits) + i, 8);
+        b |= word;
+    }
+    high = (h & 0x8080808080808080ULL) != 0;
+    bad = (b & 0x8080808080808080ULL) != 0;
+    return k;
+}
+
+#if defined(__x86_64__)
+// Twice the width on a processor that has it: the pass runs at about the speed of memory.
+[[gnu::target("avx2")]] std::size_t ScanPairsAvx2(const char* s, std::size_t n, bool& high,
+                                                  bool& bad) {
+    return ScanPairs<Block32>(s, n, high, bad);
+}
+#endif
+
+std::size_t ScanPairsWidest(const char* s, std::size_t n, bool& high, bool& bad) {
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        return ScanPairsAvx2(s, n, high, bad);
+#endif
+    return ScanPairs<Block16>(s, n, high, bad);
+}
+
 } // namespace
 
 TIdBodyEncoding ChooseBodyEncoding(const std::vector<std::string>& body,
@@ -102,14 +156,43 @@ TIdBodyEncoding ChooseBodyEncoding(const std::vector<std::string>& body,
     return {CharsetOf(bytes, locale), bytes.eightBit || bytes.longLine};
 }
 
-TIdBodyEncoding ChooseBodyEncoding(std::string_view text, const veldrano::SystemLocale& locale) {
+TIdBodyTextScan ScanBodyText(std::string_view text) {
+    const char* const s = text.data();
+    const std::size_t n = text.size();
+    TIdBodyTextScan scan;
+    bool bad = false;
+    std::size_t k = ScanPairsWidest(s, n, scan.EightBit, bad);
+    scan.WireReady = !bad;
+    for (; k < n; ++k) {
+        scan.EightBit |= (s[k] & 0x80) != 0;
+        scan.WireReady &= (s[k] == '\n') == (s[k - 1] == '\r') && (s[k] != '.' || s[k - 1] != '\n');
+    }
+    if (n > 0) { // what has no neighbour to be judged with
+        scan.EightBit |= (s[0] & 0x80) != 0;
+        scan.WireReady &= s[0] != '\n' && s[0] != '.' && s[n - 1] != '\r';
+    }
+    scan.C1 =
+        scan.EightBit && std::any_of(text.begin(), text.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) <= 0x9F;
+        });
+    scan.LongLine = BodyBytes::HasLineLongerThan(text, MaxBodyLineLength);
+    return scan;
+}
+
+TIdBodyEncoding ChooseBodyEncoding(std::string_view text, const TIdBodyTextScan& scan,
+                                   const veldrano::SystemLocale& locale) {
     BodyBytes bytes;
     if (IsJapanese(locale))
         ForEachTextLine(text,
                         [&](std::string_view line) { bytes.Scan(ShiftJisToIso2022Jp(line)); });
     else
-        bytes.Scan(text); // its breaks are the lines' ends, so one pass judges every line
+        bytes = {scan.EightBit, scan.C1, scan.LongLine};
     return {CharsetOf(bytes, locale), bytes.eightBit || bytes.longLine};
+}
+
+TIdBodyEncoding ChooseBodyEncoding(std::string_view text, const veldrano::SystemLocale& locale) {
+    return ChooseBodyEncoding(text, IsJapanese(locale) ? TIdBodyTextScan{} : ScanBodyText(text),
+                              locale);
 }
 
 void AppendBodyLine(std::string_view line, const TIdBodyEncoding& encoding,

@@ -100,7 +100,7 @@ void TIdMessageClient::TransmitBody(TIdMessage& message) {
         auto append = [&](std::string_view line) {
             AppendBodyLine(line, *encoding, message.Locale(), lines);
         };
-        if (const std::string* text = message.BodyText())
+        if (const auto text = message.BodyText())
             ForEachTextLine(*text, append);
         else
             for (const std::string& line : message.Body()) {
@@ -118,10 +118,18 @@ void TIdMessageClient::TransmitBody(TIdMessage& message) {
 }
 
 void TIdMessageClient::WriteBodyLines(TIdMessage& message) {
-    if (const std::string* text = message.BodyText())
-        WriteStuffedText(*text);
-    else
+    const auto text = message.BodyText();
+    if (!text) {
         WriteStuffedLines(message.Body());
+    } else if (message.BodyTextScan().WireReady) {
+        ChunkWriter out(*this);
+        out.Put(*text);
+        if (!text->empty() && text->back() != '\n')
+            out.Put("\r\n");
+        out.Flush();
+    } else {
+        WriteStuffedText(*text);
+    }
 }
 
 void TIdMessageClient::WriteStuffedText(std::string_view text) {

@@ -35,7 +35,7 @@ std::size_t FindLineBreak(std::string_view text, std::size_t pos) {
     return std::string_view::npos;
 }
 
-std::vector<std::string> SplitTextLines(const std::string& text) {
+std::vector<std::string> SplitTextLines(std::string_view text) {
     std::vector<std::string> lines;
     ForEachTextLine(text, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;

@@ -23,4 +23,4 @@ template <class F> void ForEachTextLine(std::string_view text, F&& line) {
 }
 
 // Splits a text into lines at CR LF, a lone CR or a lone LF; a final line end adds no line.
-std::vector<std::string> SplitTextLines(const std::string& text);
+std::vector<std::string> SplitTextLines(std::string_view text);
