@@ -58,8 +58,7 @@ void TIdMessage::SetBodyText(std::string text) {
 
 void TIdMessage::BorrowBodyText(std::string_view text) {
     m_body.clear();
-    std::string().swap(m_ownBodyText);
-    m_bodyText = text;
+    m_bodyText = text; // an own text is kept: the view may lie in it
     m_bodyTextScan.reset();
 }
 

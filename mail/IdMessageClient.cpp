@@ -39,8 +39,6 @@ class ChunkWriter {
             m_connection.WriteBytes(piece.data(), piece.size());
             return;
         }
-        if (m_buffer.capacity() < kBodyChunk)
-            m_buffer.reserve(kBodyChunk + kDirectRun);
         m_buffer += piece;
         if (m_buffer.size() >= kBodyChunk)
             Flush();
