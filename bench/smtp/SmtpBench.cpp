@@ -88,13 +88,16 @@ class Sink {
         Say(c, "k");
     }
 
-    // Answers every command line; after DATA, swallows bytes until CR LF "." CR LF, searched
-    // where they were received (about as cheap as the baseline's sink).
+    // Answers every command line; after DATA, swallows bytes until CR LF "." CR LF. The
+    // client sends nothing after "." before it has the answer (the sink offers no
+    // PIPELINING), so the data ends where a receive ends and its last five bytes tell: as
+    // cheap as the baseline's count. (Searching every receive made this thread, not the
+    // client, pace the end of a large message.)
     void ServeSmtp(int c) {
         static constexpr std::string_view kEnd = "\r\n.\r\n";
         Say(c, "220 sink ready\r\n");
         std::string line;
-        std::string carry; // the data's last bytes before this receive
+        std::string tail; // the data's last bytes so far
         bool inData = false;
         for (;;) {
             const ssize_t n = ::recv(c, m_buffer, sizeof m_buffer, 0);
@@ -103,23 +106,13 @@ class Sink {
             std::string_view input(m_buffer, static_cast<std::size_t>(n));
             while (!input.empty()) {
                 if (inData) {
-                    // The terminator may straddle two receives: look across the seam first.
-                    const std::string seam = carry + std::string(input.substr(0, kEnd.size() - 1));
-                    std::size_t end = seam.find(kEnd);
-                    std::size_t consumed;
-                    if (end != std::string::npos) {
-                        consumed = end + kEnd.size() - carry.size();
-                    } else if ((end = input.find(kEnd)) != std::string_view::npos) {
-                        consumed = end + kEnd.size();
-                    } else {
-                        carry += input.substr(input.size() - std::min(input.size(), kEnd.size()));
-                        carry.erase(0, carry.size() - std::min(carry.size(), kEnd.size() - 1));
-                        break;
+                    tail += input.substr(input.size() - std::min(input.size(), kEnd.size()));
+                    tail.erase(0, tail.size() - std::min(tail.size(), kEnd.size()));
+                    if (tail == kEnd) {
+                        inData = false;
+                        Say(c, "250 queued\r\n");
                     }
-                    input.remove_prefix(consumed);
-                    inData = false;
-                    Say(c, "250 queued\r\n");
-                    continue;
+                    break;
                 }
                 const std::size_t eol = input.find('\n');
                 if (eol == std::string_view::npos) {
@@ -133,7 +126,7 @@ class Sink {
                 if (line == "DATA\r\n") {
                     Say(c, "354 go ahead\r\n");
                     inData = true;
-                    carry = "\r\n"; // the data may be empty: "." right away
+                    tail = "\r\n"; // the data may be empty: "." right away
                 } else {
                     Say(c, "250 ok\r\n");
                 }
