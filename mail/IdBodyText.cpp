@@ -91,12 +91,13 @@ std::string CharsetOf(const BodyBytes& bytes, const veldrano::SystemLocale& loca
     }
 }
 
+using Block16 = char __attribute__((vector_size(16)));
+using Block32 = char __attribute__((vector_size(32)));
+
 // The pairs of neighbouring bytes a body text's wire form cares about, a block at a time: a
 // CR not followed by LF or an LF not preceded by CR shows as the two compares differing, a
 // "." after LF begins a line. Sets high and bad for the pairs it judged and returns the
 // index of the first byte it left for the caller (the first pair ends at 1).
-using Block16 = char __attribute__((vector_size(16)));
-using Block32 = char __attribute__((vector_size(32)));
 
 template <class Block>
 [[gnu::always_inline]] inline std::size_t ScanPairs(const char* s, std::size_t n, bool& high,
