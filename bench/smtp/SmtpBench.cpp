@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kBodyBytes = 5 * 1024 * 1024;
 constexpr int kLineWidth = 80; // with CR LF
-constexpr int kRuns = 9;
+constexpr int kRuns = 15;
 constexpr double kGoal = 2.0; // SendOneMessage against the bare send() loop
 constexpr int kSmallMessages = 100;
 
