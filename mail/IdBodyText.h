@@ -26,6 +26,22 @@ struct TIdBodyEncoding {
 // are judged as they go out, converted to ISO-2022-JP.
 TIdBodyEncoding ChooseBodyEncoding(const std::vector<std::string>& body,
                                    const veldrano::SystemLocale& locale);
+// What one pass over a body text finds out.
+struct TIdBodyTextScan {
+    bool EightBit = false; // a byte above 0x7F
+    bool C1 = false;       // a byte 0x80 to 0x9F
+    bool LongLine = false; // a line over MaxBodyLineLength
+    // Every line break is CR LF and no line begins with ".": the text is its own dot-stuffed
+    // wire form, but for the CR LF a last line without one needs.
+    bool WireReady = false;
+};
+TIdBodyTextScan ScanBodyText(std::string_view text);
+
+// ChooseBodyEncoding for the lines SplitTextLines would cut from text; scan is the text's
+// ScanBodyText (under a Japanese locale the converted lines are judged instead).
+TIdBodyEncoding ChooseBodyEncoding(std::string_view text, const TIdBodyTextScan& scan,
+                                   const veldrano::SystemLocale& locale);
+TIdBodyEncoding ChooseBodyEncoding(std::string_view text, const veldrano::SystemLocale& locale);
 
 // The wire form of one body line that holds no line break: converted to ISO-2022-JP under a
 // Japanese locale, then quoted-printable when the encoding says so. Appends to lines.

@@ -46,6 +46,40 @@ void TIdMessage::ResetMessage() {
     ResetHeaders();
     m_partList = std::make_unique<TIdMessageParts>(m_attachmentEncoding);
     m_body.clear();
+    ForgetBodyText();
+}
+
+void TIdMessage::SetBodyText(std::string text) {
+    m_body.clear();
+    m_ownBodyText = std::move(text);
+    m_bodyText = m_ownBodyText;
+    m_bodyTextScan.reset();
+}
+
+void TIdMessage::BorrowBodyText(std::string_view text) {
+    m_body.clear();
+    m_bodyText = text; // an own text is kept: the view may lie in it
+    m_bodyTextScan.reset();
+}
+
+const TIdBodyTextScan& TIdMessage::BodyTextScan() const {
+    if (!m_bodyTextScan)
+        m_bodyTextScan = ScanBodyText(m_bodyText.value_or(std::string_view()));
+    return *m_bodyTextScan;
+}
+
+void TIdMessage::ForgetBodyText() const {
+    m_bodyText.reset();
+    m_bodyTextScan.reset();
+    std::string().swap(m_ownBodyText);
+}
+
+std::vector<std::string>& TIdMessage::BodyLines() const {
+    if (m_bodyText) {
+        m_body = SplitTextLines(*m_bodyText);
+        ForgetBodyText();
+    }
+    return m_body;
 }
 
 void TIdMessage::SetUseNowForDate(bool useNow) {
@@ -155,7 +189,8 @@ std::optional<TIdBodyEncoding> TIdMessage::AutomaticBodyEncoding() const {
     if (m_encoding != meMIME || m_partList->Count() > 0 || !m_contentType.empty() ||
         !m_charSet.empty() || !m_contentTransferEncoding.empty())
         return std::nullopt;
-    return ChooseBodyEncoding(m_body, m_locale);
+    return m_bodyText ? ChooseBodyEncoding(*m_bodyText, BodyTextScan(), m_locale)
+                      : ChooseBodyEncoding(m_body, m_locale);
 }
 
 std::string TIdMessage::NewMsgId() const {

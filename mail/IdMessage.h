@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class EIdMessageException : public EIdException {
@@ -101,8 +102,20 @@ class TIdMessage {
     void SetEncoding(TIdMessageEncoding encoding);
     const std::string& AttachmentEncoding() const { return m_attachmentEncoding; }
 
-    std::vector<std::string>& Body() { return m_body; }
-    const std::vector<std::string>& Body() const { return m_body; }
+    // The body's lines. A body text is cut into them here, at the first call.
+    std::vector<std::string>& Body() { return BodyLines(); }
+    const std::vector<std::string>& Body() const { return BodyLines(); }
+    // The body as one text, lines ending in CR LF, CR or LF, as SplitTextLines would cut it:
+    // a large body then goes out from this text, with no string per line. SetBodyText keeps
+    // a copy; BorrowBodyText keeps only the view, whose text must stay as it is while the
+    // message uses it.
+    void SetBodyText(std::string text);
+    void BorrowBodyText(std::string_view text);
+    // The body text while Body has not been asked for; nothing otherwise.
+    std::optional<std::string_view> BodyText() const { return m_bodyText; }
+    // ScanBodyText of BodyText, made once (a large text is read for its headers and again
+    // as it goes out).
+    const TIdBodyTextScan& BodyTextScan() const;
     TIdHeaderList& MessageHeaders() { return m_messageHeaders; }
     TIdHeaderList& ExtraHeaders() { return m_extraHeaders; }
     TIdMessageParts& PartList() { return *m_partList; }
@@ -118,6 +131,8 @@ class TIdMessage {
     std::string NewMsgId() const;
     void ResetHeaders();
     std::string ContentTypeToWrite() const;
+    std::vector<std::string>& BodyLines() const;
+    void ForgetBodyText() const;
 
     TIdEMailAddressItem m_from;
     std::string m_subject;
@@ -138,7 +153,12 @@ class TIdMessage {
     TIdMessagePriority m_priority = mpNormal;
     TIdMessageEncoding m_encoding = meMIME;
     std::string m_attachmentEncoding = "MIME";
-    std::vector<std::string> m_body;
+    // Either may hold the body; a text becomes lines when they are asked for (also through
+    // the const Body, hence mutable).
+    mutable std::vector<std::string> m_body;
+    mutable std::string m_ownBodyText; // what SetBodyText copied
+    mutable std::optional<std::string_view> m_bodyText;
+    mutable std::optional<TIdBodyTextScan> m_bodyTextScan;
     TIdHeaderList m_messageHeaders;
     TIdHeaderList m_extraHeaders;
     std::unique_ptr<TIdMessageParts> m_partList;

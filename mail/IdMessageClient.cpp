@@ -24,6 +24,35 @@ class WorkScope {
     TWorkMode m_mode;
 };
 
+// A run of the text at least this long goes out straight from the text rather than through
+// the chunk.
+constexpr std::size_t kDirectRun = 64 * 1024;
+
+// Gathers the small pieces of a body into sends of about kBodyChunk; a long run of the
+// text is sent where it lies, without a copy.
+class ChunkWriter {
+  public:
+    explicit ChunkWriter(TIdTCPConnection& connection) : m_connection(connection) {}
+    void Put(std::string_view piece) {
+        if (piece.size() >= kDirectRun) {
+            Flush();
+            m_connection.WriteBytes(piece.data(), piece.size());
+            return;
+        }
+        m_buffer += piece;
+        if (m_buffer.size() >= kBodyChunk)
+            Flush();
+    }
+    void Flush() {
+        m_connection.WriteBytes(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+    }
+
+  private:
+    TIdTCPConnection& m_connection;
+    std::string m_buffer;
+};
+
 std::string ConvertToIso2022Jp(std::string_view line) {
     return ShiftJisToIso2022Jp(line);
 }
@@ -66,13 +95,18 @@ void TIdMessageClient::TransmitBody(TIdMessage& message) {
     const std::optional<TIdBodyEncoding> encoding = message.AutomaticBodyEncoding();
     if (encoding && (encoding->QuotedPrintable || convert)) {
         std::vector<std::string> lines;
-        for (const std::string& line : message.Body()) {
-            if (FindLineBreak(line) == std::string::npos)
-                AppendBodyLine(line, *encoding, message.Locale(), lines);
-            else
-                for (const std::string& piece : SplitTextLines(line))
-                    AppendBodyLine(piece, *encoding, message.Locale(), lines);
-        }
+        auto append = [&](std::string_view line) {
+            AppendBodyLine(line, *encoding, message.Locale(), lines);
+        };
+        if (const auto text = message.BodyText())
+            ForEachTextLine(*text, append);
+        else
+            for (const std::string& line : message.Body()) {
+                if (FindLineBreak(line) == std::string::npos)
+                    append(line); // also an empty line, which cutting would drop
+                else
+                    ForEachTextLine(line, append);
+            }
         WriteStuffedLines(lines);
     } else if (convert) {
         WriteStuffedLines(message.Body(), convert);
@@ -82,7 +116,49 @@ void TIdMessageClient::TransmitBody(TIdMessage& message) {
 }
 
 void TIdMessageClient::WriteBodyLines(TIdMessage& message) {
-    WriteStuffedLines(message.Body());
+    const auto text = message.BodyText();
+    if (!text) {
+        WriteStuffedLines(message.Body());
+    } else if (message.BodyTextScan().WireReady) {
+        ChunkWriter out(*this);
+        out.Put(*text);
+        if (!text->empty() && text->back() != '\n')
+            out.Put("\r\n");
+        out.Flush();
+    } else {
+        WriteStuffedText(*text);
+    }
+}
+
+void TIdMessageClient::WriteStuffedText(std::string_view text) {
+    // The wire form differs from the text only where a line begins with "." (stuffed, as
+    // below) and at a lone CR or LF (made CR LF); all between goes out as it is.
+    ChunkWriter out(*this);
+    std::size_t run = 0; // the first byte not yet written
+    std::size_t line = 0;
+    while (line < text.size()) {
+        if (text[line] == '.') {
+            out.Put(text.substr(run, line - run));
+            out.Put(".");
+            run = line;
+        }
+        const std::size_t end = FindLineBreak(text, line);
+        if (end == std::string_view::npos) {
+            out.Put(text.substr(run));
+            out.Put("\r\n");
+            run = text.size();
+            break;
+        }
+        if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
+            line = end + 2;
+            continue;
+        }
+        out.Put(text.substr(run, end - run));
+        out.Put("\r\n");
+        line = run = end + 1;
+    }
+    out.Put(text.substr(run));
+    out.Flush();
 }
 
 void TIdMessageClient::WriteStuffedLines(const std::vector<std::string>& lines,

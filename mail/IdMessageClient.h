@@ -22,11 +22,14 @@ class TIdMessageClient : public TIdTCPClient {
     // is converted from Shift_JIS to ISO-2022-JP. The work report ends also when a write
     // throws.
     virtual void TransmitBody(TIdMessage& message);
-    // The body lines, dot-stuffed. A line holding CR or LF is split there, so no body text
-    // can end the data early or pass as a command.
+    // The body lines (or the body text), dot-stuffed. A line holding CR or LF is split there,
+    // so no body text can end the data early or pass as a command.
     virtual void WriteBodyLines(TIdMessage& message);
 
   protected:
+    // The wire form of WriteStuffedLines(SplitTextLines(text)), sent from the text itself
+    // wherever it needs no change.
+    void WriteStuffedText(std::string_view text);
     // Writes lines dot-stuffed, in sends of a few hundred kilobytes rather than one per line;
     // convert (when set) is applied to each line after splitting.
     void WriteStuffedLines(const std::vector<std::string>& lines,

@@ -276,7 +276,7 @@ void TIdSMTP::SendOneMessage(TIdSMTP& smtp, const std::string& subject, const st
     message.SetSubject(subject);
     ParseAddressList(message.Recipients(), to);
     message.From().SetText(from);
-    message.Body() = SplitTextLines(text);
+    message.BorrowBodyText(text); // text outlives the message
 
     smtp.ConnectToHost(-1);
     try {

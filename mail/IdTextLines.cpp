@@ -1,34 +1,42 @@
 #include "mail/IdTextLines.h"
 
-#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 std::size_t FindLineBreak(std::string_view text, std::size_t pos) {
-    // Two memchr calls rather than find_first_of, which tests every byte against the set
-    // with a call of its own and dominates the time of a large body.
+    // Sixteen bytes compared at once: body lines are short, so two memchr calls per line
+    // cost more in calls than in scanning. The vector type is the compiler's own, so it
+    // builds the fastest compare of the machine.
+    using Block = char __attribute__((vector_size(16)));
     if (pos >= text.size())
         return std::string_view::npos;
-    const char* begin = text.data() + pos;
-    const char* end = text.data() + text.size();
-    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
-    const char* limit = lf ? lf : end;
-    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', limit - begin));
-    const char* found = cr ? cr : lf;
-    return found ? static_cast<std::size_t>(found - text.data()) : std::string_view::npos;
+    const char* p = text.data() + pos;
+    const char* const end = text.data() + text.size();
+    for (; end - p >= 16; p += 16) {
+        Block bytes;
+        std::memcpy(&bytes, p, sizeof bytes);
+        const auto hits = (bytes == '\r') | (bytes == '\n'); // 0xFF where a break is
+        std::uint64_t halves[2];
+        std::memcpy(halves, &hits, sizeof halves);
+        if ((halves[0] | halves[1]) == 0)
+            continue;
+        const std::size_t at = static_cast<std::size_t>(p - text.data());
+        if constexpr (std::endian::native == std::endian::little)
+            return at +
+                   (halves[0] ? std::countr_zero(halves[0]) : 64 + std::countr_zero(halves[1])) / 8;
+        else
+            return at +
+                   (halves[0] ? std::countl_zero(halves[0]) : 64 + std::countl_zero(halves[1])) / 8;
+    }
+    for (; p < end; ++p)
+        if (*p == '\r' || *p == '\n')
+            return static_cast<std::size_t>(p - text.data());
+    return std::string_view::npos;
 }
 
-std::vector<std::string> SplitTextLines(const std::string& text) {
+std::vector<std::string> SplitTextLines(std::string_view text) {
     std::vector<std::string> lines;
-    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = FindLineBreak(text, start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    }
+    ForEachTextLine(text, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }

@@ -1,7 +1,8 @@
 // SendOneMessage of a 5 MB body (80-column lines) to a local SMTP sink, compared with a
 // baseline that send()s the same data bytes over the same kind of socket in one loop and
 // waits for the sink to acknowledge them. Also 100 one-line messages, one session each.
-// Best of several runs each.
+// The runs interleave (baseline, ours, small messages in turn) and each figure is a median,
+// so a busy moment of the machine weighs on both sides alike.
 #include "mail/IdSMTP.h"
 #include "bench/LoopbackListener.h"
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -25,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kBodyBytes = 5 * 1024 * 1024;
 constexpr int kLineWidth = 80; // with CR LF
-constexpr int kRuns = 7;
+constexpr int kRuns = 15;
+constexpr double kGoal = 2.0; // SendOneMessage against the bare send() loop
 constexpr int kSmallMessages = 100;
 
 std::string MakeBody() {
@@ -85,13 +88,16 @@ class Sink {
         Say(c, "k");
     }
 
-    // Answers every command line; after DATA, swallows bytes until CR LF "." CR LF, searched
-    // where they were received (about as cheap as the baseline's sink).
+    // Answers every command line; after DATA, swallows bytes until CR LF "." CR LF. The
+    // client sends nothing after "." before it has the answer (the sink offers no
+    // PIPELINING), so the data ends where a receive ends and its last five bytes tell: as
+    // cheap as the baseline's count. (Searching every receive made this thread, not the
+    // client, pace the end of a large message.)
     void ServeSmtp(int c) {
         static constexpr std::string_view kEnd = "\r\n.\r\n";
         Say(c, "220 sink ready\r\n");
         std::string line;
-        std::string carry; // the data's last bytes before this receive
+        std::string tail; // the data's last bytes so far
         bool inData = false;
         for (;;) {
             const ssize_t n = ::recv(c, m_buffer, sizeof m_buffer, 0);
@@ -100,23 +106,13 @@ class Sink {
             std::string_view input(m_buffer, static_cast<std::size_t>(n));
             while (!input.empty()) {
                 if (inData) {
-                    // The terminator may straddle two receives: look across the seam first.
-                    const std::string seam = carry + std::string(input.substr(0, kEnd.size() - 1));
-                    std::size_t end = seam.find(kEnd);
-                    std::size_t consumed;
-                    if (end != std::string::npos) {
-                        consumed = end + kEnd.size() - carry.size();
-                    } else if ((end = input.find(kEnd)) != std::string_view::npos) {
-                        consumed = end + kEnd.size();
-                    } else {
-                        carry += input.substr(input.size() - std::min(input.size(), kEnd.size()));
-                        carry.erase(0, carry.size() - std::min(carry.size(), kEnd.size() - 1));
-                        break;
+                    tail += input.substr(input.size() - std::min(input.size(), kEnd.size()));
+                    tail.erase(0, tail.size() - std::min(tail.size(), kEnd.size()));
+                    if (tail == kEnd) {
+                        inData = false;
+                        Say(c, "250 queued\r\n");
                     }
-                    input.remove_prefix(consumed);
-                    inData = false;
-                    Say(c, "250 queued\r\n");
-                    continue;
+                    break;
                 }
                 const std::size_t eol = input.find('\n');
                 if (eol == std::string_view::npos) {
@@ -130,7 +126,7 @@ class Sink {
                 if (line == "DATA\r\n") {
                     Say(c, "354 go ahead\r\n");
                     inData = true;
-                    carry = "\r\n"; // the data may be empty: "." right away
+                    tail = "\r\n"; // the data may be empty: "." right away
                 } else {
                     Say(c, "250 ok\r\n");
                 }
@@ -146,6 +142,11 @@ class Sink {
     char m_buffer[65536];
     std::thread m_thread;
 };
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
 
 double Seconds(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -197,17 +198,20 @@ int main() {
     const std::string body = MakeBody();
     const double megabytes = static_cast<double>(body.size()) / (1024.0 * 1024.0);
     Sink smtpSink(Sink::Smtp);
-    double baseline = 1e9, large = 1e9, small = 1e9;
+    std::vector<double> baselines, larges, smalls;
     for (int run = 0; run < kRuns; ++run) {
-        baseline = std::min(baseline, Baseline(body));
-        large = std::min(large, SendLarge(smtpSink, body));
-        small = std::min(small, SendSmall(smtpSink));
+        baselines.push_back(Baseline(body));
+        larges.push_back(SendLarge(smtpSink, body));
+        smalls.push_back(SendSmall(smtpSink));
     }
-    std::printf("body %.2f MB in %d-column lines, best of %d runs\n", megabytes, kLineWidth, kRuns);
+    const double baseline = Median(baselines), large = Median(larges), small = Median(smalls);
+    std::printf("body %.2f MB in %d-column lines, median of %d interleaved runs\n", megabytes,
+                kLineWidth, kRuns);
     std::printf("%-34s %8.1f ms  %8.1f MB/s\n", "baseline: one send() loop", baseline * 1e3,
                 megabytes / baseline);
-    std::printf("%-34s %8.1f ms  %8.1f MB/s  ratio to baseline %.2f (target <= 3)\n",
-                "SendOneMessage, 5 MB body", large * 1e3, megabytes / large, large / baseline);
+    std::printf("%-34s %8.1f ms  %8.1f MB/s  ratio to baseline %.2f (goal <= %.0f)\n",
+                "SendOneMessage, 5 MB body", large * 1e3, megabytes / large, large / baseline,
+                kGoal);
     std::printf("%-34s %8.1f ms  %8.3f ms per message\n", "100 one-line messages", small * 1e3,
                 small * 1e3 / kSmallMessages);
     return 0;

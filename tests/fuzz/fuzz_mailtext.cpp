@@ -1,5 +1,5 @@
 // libFuzzer harness over the mail text layer: encoded words, address parsing and
-// formatting, and header folding, fed with arbitrary bytes. The first byte picks the
+// formatting, header folding and body texts, fed with arbitrary bytes. The first byte picks the
 // header encoding and whether the address specials apply; the rest is the text.
 #include <cstddef>
 #include <cstdint>
@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "mail/IdBodyText.h"
 #include "mail/IdCoderHeader.h"
 #include "mail/IdEMailAddress.h"
 #include "mail/IdHeaderList.h"
+#include "mail/IdTextLines.h"
 
 namespace {
 
@@ -265,6 +268,22 @@ void CheckAddresses(const std::string& text, const THeaderEncoding& e) {
     CheckPutHeader("To", FormatAddressListForHeader(list, e));
 }
 
+// A body given as one text: judged and labelled as the lines cut from it, and taken for its
+// own wire form exactly when stuffing those lines gives the text back (with a final CR LF).
+void CheckBodyText(const std::string& text, bool japanese) {
+    const std::vector<std::string> lines = SplitTextLines(text);
+    std::string wire;
+    for (const std::string& line : lines)
+        wire += (line.starts_with('.') ? "." : "") + line + "\r\n";
+    Require(ScanBodyText(text).WireReady == (wire == text || wire == text + "\r\n"),
+            "body text taken for its wire form wrongly");
+    const veldrano::SystemLocale locale = veldrano::LocaleFromName(japanese ? "ja_JP" : "es_ES");
+    const TIdBodyEncoding a = ChooseBodyEncoding(text, locale),
+                          b = ChooseBodyEncoding(lines, locale);
+    Require(a.Charset == b.Charset && a.QuotedPrintable == b.QuotedPrintable,
+            "body text labelled unlike its lines");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -276,5 +295,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckShiftJis(text);
     CheckPutHeader("X-Raw", text);
     CheckAddresses(text, encoding);
+    CheckBodyText(text, data[0] & 8);
     return 0;
 }

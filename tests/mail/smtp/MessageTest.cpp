@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -349,6 +350,109 @@ TEST(MessageBody, LargeBodiesKeepEveryLineInOrder) {
     w.server.expect(expected);
     w.client.WriteBodyLines(message);
     EXPECT_TRUE(w.server.finished());
+}
+
+// Bodies given as one text: line ends of every kind, dots at line starts, runs long enough
+// to go out straight from the text, and random mixes of the bytes that matter.
+const Strings kBodyTexts = [] {
+    Strings texts = {"",
+                     ".",
+                     "a",
+                     "a\r",
+                     "\r\r\n",
+                     "\n\n.",
+                     ".\r\n..\r\n",
+                     "x\r\n.\r\nMAIL FROM:<x@y>\r\n.\nQUIT",
+                     "end.\r\n\r\n",
+                     "a\rb\nc\r\nd"};
+    std::string big;
+    while (big.size() < 200000)
+        big += "linea " + std::to_string(big.size()) + "\r\n";
+    texts.insert(texts.end(), {big, "." + big + ".", big + "\n." + big + "\r"});
+    std::mt19937 random(7);
+    for (int i = 0; i < 60; ++i) {
+        std::string text(random() % 200, ' ');
+        for (char& c : text)
+            c = "a.\r\n\r\n \xE9\x80"[random() % (i % 3 ? 7 : 9)];
+        texts.push_back(text);
+    }
+    // CR LF lines, where one "." at a line start, one lone break or one high byte decides.
+    for (int i = 0; i < 60; ++i) {
+        std::string text;
+        std::vector<std::size_t> starts;
+        while (text.size() < 40 + random() % 200) {
+            starts.push_back(text.size());
+            text += std::string(1 + random() % 30, 'a') + "\r\n";
+        }
+        const std::size_t start = starts[random() % starts.size()];
+        if (i % 4 == 0)
+            text[start] = '.';
+        else
+            text[start + random() % (text.size() - start)] = "\r\n\xE9"[i % 4 - 1];
+        texts.push_back(text);
+    }
+    return texts;
+}();
+
+TEST(MessageBody, ATextGoesOutAsTheLinesCutFromIt) {
+    ClientWriting w;
+    std::string expected;
+    for (const std::string& text : kBodyTexts) {
+        std::string wire;
+        for (const std::string& line : SplitTextLines(text))
+            wire += (line.starts_with('.') ? "." : "") + line + "\r\n";
+        EXPECT_EQ(ScanBodyText(text).WireReady, wire == text || wire == text + "\r\n") << text;
+        expected += wire;
+    }
+    w.server.expect(expected);
+    for (std::size_t i = 0; i < kBodyTexts.size(); ++i) {
+        TIdMessage message;
+        if (i % 2)
+            message.BorrowBodyText(kBodyTexts[i]);
+        else
+            message.SetBodyText(kBodyTexts[i]);
+        w.client.WriteBodyLines(message);
+        EXPECT_TRUE(message.BodyText()); // sent from the text, never cut into lines
+    }
+    EXPECT_TRUE(w.server.finished());
+    TIdMessage message;
+    message.SetBodyText("a\r\n.b\rc");
+    EXPECT_EQ(message.Body(), (Strings{"a", ".b", "c"}));
+    EXPECT_FALSE(message.BodyText());
+}
+
+// Labels and encodings (quoted-printable, ISO-2022-JP) of a text match those of its lines.
+TEST(MessageBody, ATextIsLabelledAndEncodedAsItsLines) {
+    Strings texts = {"acci\xF3n a=b\r\n.b \xE9\r\n", "10 \x80\n\n", std::string(999, 'x') + "\n",
+                     std::string(998, 'x') + "\r" + std::string(998, 'y'),
+                     "\x93\xfa\x96\x7b\r\n.x\r\n\x80."};
+    texts.insert(texts.end(), kBodyTexts.begin(), kBodyTexts.end());
+    for (const char* name : {"es_ES", "ja_JP", "ko_KR"}) {
+        const veldrano::SystemLocale locale = veldrano::LocaleFromName(name);
+        ClientWriting fromText, fromLines;
+        fromText.server.expectClosed();
+        fromLines.server.expectClosed();
+        for (const std::string& text : texts) {
+            const TIdBodyEncoding a = ChooseBodyEncoding(text, locale);
+            const TIdBodyEncoding b = ChooseBodyEncoding(SplitTextLines(text), locale);
+            EXPECT_EQ(a.ContentType() + a.TransferEncoding(),
+                      b.ContentType() + b.TransferEncoding())
+                << name << " " << text.substr(0, 40);
+            TIdMessage byText, byLines;
+            byText.SetLocale(locale);
+            byLines.SetLocale(locale);
+            byText.SetBodyText(text);
+            byLines.Body() = SplitTextLines(text);
+            fromText.client.TransmitBody(byText);
+            fromLines.client.TransmitBody(byLines);
+        }
+        fromText.client.CloseConnection();
+        fromLines.client.CloseConnection();
+        EXPECT_TRUE(fromText.server.finished());
+        EXPECT_TRUE(fromLines.server.finished());
+        // Not EXPECT_EQ: a diff of texts this long would take minutes to print.
+        EXPECT_TRUE(fromText.server.received() == fromLines.server.received()) << name;
+    }
 }
 
 } // namespace
