@@ -4,8 +4,11 @@
 #include "book/BookFile.h"
 
 #include <cstdio>
+#include <thread>
 
 int SortBook(const std::string& in, const std::string& out) {
+    // The collation's tables are built while the file is read; the model below finds them.
+    std::jthread collation([] { NameCollation warm; });
     veldrano::LoadedBook book;
     try {
         book = veldrano::ReadBookFile(in);
@@ -13,6 +16,7 @@ int SortBook(const std::string& in, const std::string& out) {
         std::fprintf(stderr, "torvikalen: %s: Formato de archivo no válido\n", in.c_str());
         return 1;
     }
+    collation.join();
     BookModel model; // with ordering on, as every window starts
     model.load(std::move(book.records));
     std::array<int, veldrano::kFieldCount> columns{};
