@@ -11,6 +11,18 @@ namespace {
 // A book file that does not fit the 31-bit offsets of a field (2 GiB of text).
 constexpr size_t kMaxBuffer = 0x7FFF'FFFFu;
 
+// The places of the eleven lines a clip keeps from `offset` on, each ended by CR LF, as
+// BookStore::fileLines found them.
+BookStore::FilePlaces ClippedLines(std::string_view file, uint32_t offset) {
+    BookStore::FilePlaces places;
+    for (int f = 0; f < kFieldCount; ++f) {
+        const auto end = static_cast<uint32_t>(file.find("\r\n", offset));
+        places[f] = {offset, end - offset};
+        offset = end + 2;
+    }
+    return places;
+}
+
 } // namespace
 
 std::string_view BookStore::text(Span span) const {
@@ -59,6 +71,10 @@ uint32_t BookStore::newSlot(const ContactRecord& record) {
     Slot slot;
     for (int f = 0; f < kFieldCount; ++f)
         slot[f] = keep(record[f]);
+    return storeSlot(slot);
+}
+
+uint32_t BookStore::storeSlot(const Slot& slot) {
     if (!m_freeSlots.empty()) {
         const uint32_t index = m_freeSlots.back();
         m_freeSlots.pop_back();
@@ -100,16 +116,7 @@ void BookStore::append(const BookClip& clip) {
             m_rows.push_back(newSlot(clip.record(i)));
             continue;
         }
-        // Eleven lines, each ended by CR LF, as fileLines found them.
-        FilePlaces places;
-        uint32_t at = piece.offset;
-        const std::string_view file = fileText();
-        for (int f = 0; f < kFieldCount; ++f) {
-            const auto end = static_cast<uint32_t>(file.find("\r\n", at));
-            places[f] = {at, end - at};
-            at = end + 2;
-        }
-        appendFromFile(places);
+        appendFromFile(ClippedLines(fileText(), piece.offset));
     }
 }
 
@@ -117,11 +124,8 @@ void BookStore::replace(size_t row, const ContactRecord& record) {
     // The old text stays behind in its buffer; a record is small and edits are few. A record
     // as read from the file gets a slot of its own first (its 28 bytes stay unused).
     uint32_t& index = m_rows[row];
-    if (!(index & kSlot)) {
-        const Slot wide = slotOf(index);
-        m_slots.push_back(wide);
-        index = static_cast<uint32_t>(m_slots.size() - 1) | kSlot;
-    }
+    if (!(index & kSlot))
+        index = storeSlot(slotOf(index));
     Slot& slot = m_slots[index & ~kSlot];
     for (int f = 0; f < kFieldCount; ++f)
         if (text(slot[f]) != record[f])
@@ -231,14 +235,11 @@ ContactRecord BookClip::record(size_t i) const {
     const Piece piece = m_pieces[i];
     if (piece.offset & kCopied)
         return m_copies[piece.offset & ~kCopied];
-    // Eleven lines, each ended by CR LF, as BookStore::fileLines found them.
     ContactRecord r;
-    std::string_view lines = m_file->view().substr(piece.offset, piece.length);
-    for (int f = 0; f < kFieldCount; ++f) {
-        const size_t end = lines.find("\r\n");
-        r[f] = lines.substr(0, end);
-        lines.remove_prefix(end + 2);
-    }
+    const std::string_view file = m_file->view();
+    const BookStore::FilePlaces places = ClippedLines(file, piece.offset);
+    for (int f = 0; f < kFieldCount; ++f)
+        r[f] = file.substr(places[f].first, places[f].second);
     return r;
 }
 

@@ -113,6 +113,8 @@ class BookStore {
     Slot slotOf(uint32_t index) const;
     std::string_view text(Span span) const;
     uint32_t newSlot(const ContactRecord& record);
+    // Keeps a slot (in a free one when there is one); returns its row index.
+    uint32_t storeSlot(const Slot& slot);
     Span keep(std::string_view value);
 
     std::shared_ptr<const FileBytes> m_file; // the loaded file, never changed
